@@ -1,0 +1,39 @@
+# Two commands for users: `make demo` and `make test`. Each sets up what it needs first.
+BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_FLAGS ?=
+
+.PHONY: all setup build test test-sanitize demo bench model format clean
+
+all: build
+
+setup:
+	@./scripts/bootstrap
+
+build: setup
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize: setup
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGESTAL_SANITIZE=ON -DGESTAL_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	./$(BUILD)/gestal-demo $(BUILD)/libgestal.so
+
+bench: build
+	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
+
+model: build
+	./$(BUILD)/gestal-train-model --synthetic --seed 1 --output models/gestal_gesture_adaboost
+
+format:
+	clang-format -i $$(git ls-files '*.h' '*.cpp' '*.c')
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD)

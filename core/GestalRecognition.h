@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/MotionSample.h"
+#include "engine/GSEnginePreferenceParameters.h"
+#include "training/AdaptLearning.h"
+
+namespace GestalPrivate {
+
+class GestalDB;
+
+// Identifies which enrolled action a signature belongs to, with a failed-trials lock kept in the
+// store's verification history, and hands every identification to adaptive learning.
+class GestalRecognition {
+ public:
+  GestalRecognition(GestalDB* db, const GSEnginePreferenceParameters& profile,
+                    float verifyMatchThreshold);
+  virtual ~GestalRecognition();
+
+  // At most one identified action; empty when none. An empty candidate list means every stored
+  // action. Throws NoMatchException / ReachMaxFailedTrialsInARowException while the failed-trials
+  // policy is active.
+  std::vector<int32_t> identify(const std::vector<int32_t>& candidates, const MotionSample& sample);
+
+  void setMaxFailedTrials(int32_t value) { maxFailedTrials_ = value; }
+  void setLockTimeSeconds(int32_t value) { lockTimeSeconds_ = value; }
+
+ private:
+  std::unique_ptr<GSEnginePreferenceParameters> profile_;
+  int32_t stalenessSeconds_ = 86400;
+  int32_t maxFailedTrials_ = 5;
+  int32_t lockTimeSeconds_ = 600;
+  float verifyMatchThreshold_;
+  GestalDB* db_;
+  std::unique_ptr<AdaptLearning> adaptLearning_;
+};
+
+}  // namespace GestalPrivate
