@@ -15,7 +15,9 @@ TickSource currentSource = systemTicks;
 
 }  // namespace
 
-int64_t clockTicks() { return currentSource(); }
+int64_t clockTicks() {
+  return currentSource();
+}
 
 TickSource setTickSource(TickSource source) {
   TickSource previous = currentSource;

@@ -15,6 +15,8 @@ int64_t clockTicks();
 TickSource setTickSource(TickSource source);
 
 // Whole milliseconds since 1970, the unit of every time stamp the databases store.
-inline int64_t clockMillis() { return clockTicks() / 10000; }
+inline int64_t clockMillis() {
+  return clockTicks() / 10000;
+}
 
 }  // namespace GestalPrivate

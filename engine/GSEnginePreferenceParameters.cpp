@@ -13,7 +13,9 @@ int32_t GSEnginePreferenceParameters::minimumComplexityLevel(int32_t securityLev
   }
 }
 
-double GSEnginePreferenceParameters::acceptanceRatio(int32_t) const { return 0.4; }
+double GSEnginePreferenceParameters::acceptanceRatio(int32_t) const {
+  return 0.4;
+}
 
 int32_t GSEnginePreferenceParameters::verificationLevel(int32_t level, int32_t) const {
   if (level == 0) return 1;
@@ -38,7 +40,7 @@ double GSEnginePreferenceParameters_Unlock::acceptanceRatio(int32_t signType) co
 }
 
 int32_t GSEnginePreferenceParameters_Unlock::verificationLevel(int32_t level,
-                                                                int32_t signType) const {
+                                                               int32_t signType) const {
   if (signType != 1) return GSEnginePreferenceParameters::verificationLevel(level, signType);
   // Compared unsigned, so a negative level is left as it is.
   if (static_cast<uint32_t>(level) <= 1) return 2;

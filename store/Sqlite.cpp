@@ -20,7 +20,9 @@ SqliteConnection::SqliteConnection(const std::string& path) {
   }
 }
 
-SqliteConnection::~SqliteConnection() { close(); }
+SqliteConnection::~SqliteConnection() {
+  close();
+}
 
 void SqliteConnection::close() {
   if (db_ != nullptr) {
@@ -45,7 +47,9 @@ SqliteStatement::SqliteStatement(const SqliteConnection& connection, std::string
   }
 }
 
-SqliteStatement::~SqliteStatement() { sqlite3_finalize(statement_); }
+SqliteStatement::~SqliteStatement() {
+  sqlite3_finalize(statement_);
+}
 
 void SqliteStatement::recordError() {
   if (error_.empty()) error_ = sqlite3_errmsg(db_);
@@ -60,9 +64,8 @@ SqliteStatement& SqliteStatement::bind(int position, int64_t value) {
 }
 
 SqliteStatement& SqliteStatement::bind(int position, std::string_view text) {
-  if (statement_ != nullptr &&
-      sqlite3_bind_text64(statement_, position, text.data(), text.size(), SQLITE_TRANSIENT,
-                          SQLITE_UTF8) != SQLITE_OK) {
+  if (statement_ != nullptr && sqlite3_bind_text64(statement_, position, text.data(), text.size(),
+                                                   SQLITE_TRANSIENT, SQLITE_UTF8) != SQLITE_OK) {
     recordError();
   }
   return *this;

@@ -27,7 +27,9 @@ CaptureOutput::CaptureOutput(int fd) : fd_(fd) {
   dup2(file_, fd_);
 }
 
-CaptureOutput::~CaptureOutput() { take(); }
+CaptureOutput::~CaptureOutput() {
+  take();
+}
 
 std::string CaptureOutput::take() {
   if (taken_) return text_;

@@ -1,0 +1,543 @@
+// The exported C functions: host arrays in, engine calls, trace lines, results out. No exception
+// leaves this file; a failure is reported on stderr and answered with the call's neutral result.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bridge/CallTrace.h"
+#include "bridge/ControllerHelper.h"
+#include "bridge/HostInput.h"
+#include "engine/GSEngine.h"
+#include "gestal.h"
+
+// The result record of custom gesture identification as the host owns it.
+struct CustomGestureResult {
+  std::string matchedGesture;
+  float confidence = 0.0f;
+};
+
+namespace {
+
+using GestalBridge::ControllerHelper;
+using GestalBridge::recordingFromHost;
+using GestalBridge::traceLine;
+using GestalBridge::TraceTimer;
+using GestalPrivate::MotionSample;
+
+constexpr const char* kPlayerNameSpace = "player";
+constexpr const char* kSmartNameSpace = "smart";
+constexpr const char* kSmartPrefix = "__sg_";
+
+// Process-wide state: the current helper handle, and every engine ever created. Engines are never
+// destroyed while the process runs (a later create replaces the current one), so they are kept
+// here until the library is unloaded.
+struct ProcessState {
+  GestalHandleCell* currentHandle = nullptr;
+  std::vector<std::unique_ptr<Gestal::GSEngine>> engines;
+};
+
+ProcessState& processState() {
+  static ProcessState state;
+  return state;
+}
+
+void reportFailure(const char* exportName, const char* what) {
+  std::string text = what != nullptr ? what : "unknown failure";
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  std::cout.flush();
+  std::fprintf(stderr, "gestal: %s failed: %s\n", exportName, text.c_str());
+}
+
+// Runs `work`, turning any exception into one line on stderr. Returns whether it succeeded.
+template <class Work>
+bool guarded(const char* exportName, Work&& work) {
+  try {
+    work();
+    return true;
+  } catch (const char* text) {
+    reportFailure(exportName, text);
+  } catch (const std::exception& e) {
+    reportFailure(exportName, e.what());
+  } catch (...) {
+    reportFailure(exportName, "unknown exception");
+  }
+  return false;
+}
+
+Gestal::GSEngine& currentEngine() {
+  Gestal::GSEngine* engine = Gestal::GSEngine::current();
+  if (engine == nullptr) throw std::runtime_error("no controller helper has been created");
+  return *engine;
+}
+
+// The helper behind `handle`, or null (with a message) when it is not the current handle.
+ControllerHelper* helperOf(GestalHandle handle, const char* exportName) {
+  GestalHandleCell* current = processState().currentHandle;
+  if (handle == nullptr || handle != current) {
+    reportFailure(exportName, "the handle is not the current controller helper handle");
+    return nullptr;
+  }
+  return current->helper;
+}
+
+// Gesture index of a predefined gesture's host code; -1 for codes not in the table.
+int32_t gestureIndexOfCode(int32_t code) {
+  switch (code) {
+    case GESTAL_GESTURE_HEART:
+      return 0;
+    case GESTAL_GESTURE_C:
+      return 1;
+    case GESTAL_GESTURE_DOWN:
+      return 2;
+    default:
+      return -1;
+  }
+}
+
+Gestal::GSAction failedAction() {
+  Gestal::GSAction action;
+  action.status.error = GESTAL_ERROR_ENGINE_FAILURE;
+  return action;
+}
+
+// Zero-fills the buffer and copies `text` and a terminating zero into it, as a bounded copy does:
+// copying stops at an embedded zero byte, and a buffer too small for the text and its zero is left
+// all zero. Returns 0, ERANGE or EINVAL.
+int32_t copyOut(const std::string& text, char* buffer, uint64_t bufferSize) {
+  if (buffer == nullptr) return EINVAL;
+  std::memset(buffer, 0, bufferSize);
+  const std::size_t length = strnlen(text.data(), text.size());
+  if (bufferSize <= length) return ERANGE;
+  std::memcpy(buffer, text.data(), length);
+  return 0;
+}
+
+GestalHandle createHelper(const char* exportName, const char* dbPath, uint64_t dbPathLength,
+                          float trainMatchThreshold, float verifyMatchThreshold) {
+  ProcessState& state = processState();
+  if (state.currentHandle != nullptr) return state.currentHandle;
+  GestalHandle created = nullptr;
+  guarded(exportName, [&] {
+    const std::string directory =
+        GestalBridge::textFromHost(dbPath, dbPathLength, "the database directory");
+    auto cell = std::make_unique<GestalHandleCell>();
+    auto helper = std::make_unique<ControllerHelper>();
+    traceLine("TrainMatchTreshold: ", trainMatchThreshold,
+              ", VerifyMatchThreshold: ", verifyMatchThreshold);
+    traceLine("dbPathLength: ", dbPathLength, ", dbPath: ", directory);
+    Gestal::GSEngineParameters parameters;
+    parameters.trainMatchThreshold = trainMatchThreshold;
+    parameters.verifyMatchThreshold = verifyMatchThreshold;
+    state.engines.reserve(state.engines.size() + 1);
+    state.engines.push_back(std::make_unique<Gestal::GSEngine>(directory, parameters));
+    helper->setEngine(state.engines.back().get());
+    cell->helper = helper.release();
+    created = state.currentHandle = cell.release();
+  });
+  return created;
+}
+
+}  // namespace
+
+extern "C" {
+
+GestalHandle GetControllerHelperObject(const char* dbPath, uint64_t dbPathLength) {
+  return createHelper("GetControllerHelperObject", dbPath, dbPathLength, 1.0f, 1.0f);
+}
+
+GestalHandle GetControllerHelperObjectWithConfig(const char* dbPath, uint64_t dbPathLength,
+                                                 float trainMatchThreshold,
+                                                 float verifyMatchThreshold) {
+  return createHelper("GetControllerHelperObjectWithConfig", dbPath, dbPathLength,
+                      trainMatchThreshold, verifyMatchThreshold);
+}
+
+char* GetControllerHelperVersion(void*, char** version, uint64_t* length) {
+  static const char kVersion[] = "1.00";
+  char* buffer = static_cast<char*>(std::malloc(sizeof kVersion));
+  if (buffer == nullptr) {
+    reportFailure("GetControllerHelperVersion", "out of memory");
+  } else {
+    std::memcpy(buffer, kVersion, sizeof kVersion);
+  }
+  if (version != nullptr) *version = buffer;
+  if (length != nullptr) *length = buffer != nullptr ? sizeof kVersion - 1 : 0;
+  return buffer;
+}
+
+void Shutdown(GestalHandle) {
+  ProcessState& state = processState();
+  if (state.currentHandle == nullptr) return;
+  delete state.currentHandle->helper;
+  delete state.currentHandle;
+  state.currentHandle = nullptr;
+}
+
+void SetSensorDataCallback(GestalHandle handle, GestalSensorDataCallback callback) {
+  if (ControllerHelper* helper = helperOf(handle, "SetSensorDataCallback")) {
+    helper->setSensorDataCallback(callback);
+  }
+}
+
+void SetMovementCallback(GestalHandle handle, GestalMovementCallback callback) {
+  if (ControllerHelper* helper = helperOf(handle, "SetMovementCallback")) {
+    helper->setMovementCallback(callback);
+  }
+}
+
+void AddSignature(GestalHandle, int32_t index, const float* data, uint64_t numDataEntry,
+                  uint64_t entryLength, GestalAddSignatureCallback callback) {
+  constexpr const char* kName = "AddSignature";
+  Gestal::GSAction action = failedAction();
+  MotionSample sample;
+  const bool read =
+      guarded(kName, [&] { sample = recordingFromHost(data, numDataEntry, entryLength, kName); });
+  traceLine(">>> AddSignature >>> index:", index);
+  TraceTimer timer;
+  if (read) guarded(kName, [&] { action = currentEngine().AddSignature(index, sample); });
+  timer.stop();
+  traceLine("<<< AddSignatureResult <<< action:", action.actionIndex,
+            ", error:", action.status.error, ", progress:", action.status.progress.asFloat,
+            ", securityLevel:", action.status.securityLevel);
+  timer.traceTimeSpent();
+  if (callback != nullptr) {
+    callback(reinterpret_cast<GestalAction*>(&action), &action.status,
+             action.status.progress.asFloat, &action.status.securityLevel);
+  }
+}
+
+void IdentifySignature(GestalHandle, const float* data, uint64_t numDataEntry, uint64_t entryLength,
+                       const int32_t* index, uint64_t indexLength,
+                       GestalIdentifySignatureCallback callback) {
+  constexpr const char* kName = "IdentifySignature";
+  Gestal::GSAction action = failedAction();
+  action.status.progress.asInt = -1;
+  action.status.securityLevel = -1;
+  MotionSample sample;
+  std::vector<int32_t> candidates;
+  const bool read = guarded(kName, [&] {
+    if (indexLength != 0 && index == nullptr) {
+      throw GestalBridge::HostInputError("candidate action indexes are null");
+    }
+    if (indexLength != 0) candidates.assign(index, index + indexLength);
+    sample = recordingFromHost(data, numDataEntry, entryLength, kName);
+  });
+  traceLine(">>> IdentifySignature >>> indexLength:", indexLength,
+            ", index[0]:", candidates.empty() ? -1 : candidates.front());
+  TraceTimer timer;
+  if (read) {
+    guarded(kName, [&] { action = currentEngine().IdentifySignature(candidates, sample); });
+  }
+  timer.stop();
+  traceLine("<<< IdentifySignature <<< matched Index:", action.actionIndex,
+            ", error:", action.status.error);
+  timer.traceTimeSpent();
+  if (callback != nullptr) {
+    callback(reinterpret_cast<GestalAction*>(&action), &action.status, action.status.progress.asInt,
+             action.status.securityLevel);
+  }
+}
+
+bool DeleteAction(GestalHandle, int32_t index) {
+  traceLine(">>> DeleteAction >>> index:", index);
+  guarded("DeleteAction", [&] { currentEngine().DeleteAction(index); });
+  traceLine("<<< DeleteAction <<< result:", 1);
+  return true;
+}
+
+int32_t GetActionIndex(const GestalAction* action) {
+  if (action == nullptr) return -1;
+  return reinterpret_cast<const Gestal::GSAction*>(action)->actionIndex;
+}
+
+int32_t GetErrorType(const GestalStatusBlock* status) {
+  return status != nullptr ? status->error : 0;
+}
+
+void VerifyGesture(GestalHandle, const int32_t* targets, uint64_t targetCount, const float* data,
+                   uint64_t numDataEntry, uint64_t entryLength,
+                   GestalVerifyGestureCallback callback) {
+  constexpr const char* kName = "VerifyGesture";
+  GestureVerifyResult result{-1, 0.0f, 0.0f};
+  MotionSample sample;
+  const bool read = guarded(kName, [&] {
+    if (targetCount != 0 && targets == nullptr) {
+      throw GestalBridge::HostInputError("target gesture codes are null");
+    }
+    sample = recordingFromHost(data, numDataEntry, entryLength, kName);
+  });
+  traceLine(">>> VerifyGesture >>> Against num of targets: ", targetCount);
+  TraceTimer timer;
+  std::vector<int32_t> gestureIndexes;
+  if (read) {
+    for (uint64_t i = 0; i < targetCount; ++i) {
+      traceLine("target index: ", targets[i]);
+      const int32_t gestureIndex = gestureIndexOfCode(targets[i]);
+      if (gestureIndex >= 0) gestureIndexes.push_back(gestureIndex);
+    }
+    guarded(kName, [&] { result = currentEngine().VerifyGesture(gestureIndexes, sample); });
+  }
+  timer.stop();
+  traceLine("<<< VerifyGesture <<< bestMatch:", result.bestMatch, " score:", result.score,
+            " conf: ", result.confidence);
+  timer.traceTimeSpent();
+  if (callback != nullptr) callback(&result, result.score, result.confidence);
+}
+
+int32_t GetGSGesture(const GestureVerifyResult* result) {
+  std::cout << "** GetGSGesture(" << static_cast<const void*>(result) << ") **" << '\n';
+  return result != nullptr ? result->bestMatch : -1;
+}
+
+void VerifyPredefinedGesture(GestalHandle, const char* classifier, uint64_t classifierLength,
+                             uint64_t, uint64_t, const char* targets, const int32_t* targetLengths,
+                             uint64_t targetCount, const float* data, uint64_t numDataEntry,
+                             uint64_t entryLength, GestalVerifyPredefinedGestureCallback callback) {
+  constexpr const char* kName = "VerifyPredefinedGesture";
+  GestalPrivate::PredefinedGesture result;
+  std::string model;
+  std::vector<std::string> names;
+  MotionSample sample;
+  const bool read = guarded(kName, [&] {
+    model = GestalBridge::textFromHost(classifier, classifierLength, "the classifier name");
+    names = GestalBridge::namesFromHost(targets, targetCount, targetLengths);
+    sample = recordingFromHost(data, numDataEntry, entryLength, kName);
+  });
+  std::cout << ">>> VerifyPredefinedGesture >>> classifier: " << model << ", Target: ";
+  TraceTimer timer;
+  for (const std::string& name : names) std::cout << name << " ";
+  std::cout << std::endl;
+  if (read) {
+    guarded(kName, [&] { result = currentEngine().VerifyPredefinedGesture(model, names, sample); });
+  }
+  timer.stop();
+  traceLine("<<< VerifyPredefinedGesture <<< bestMatch:", result.name, " score:", result.score,
+            " conf: ", result.confidence);
+  timer.traceTimeSpent();
+  if (callback != nullptr) {
+    callback(reinterpret_cast<const GestalGestureName*>(&result.name), result.score,
+             result.confidence);
+  }
+}
+
+int32_t GetResultGesture(const GestalGestureName* name, char* buffer, uint64_t bufferSize) {
+  if (name == nullptr) {
+    copyOut(std::string(), buffer, bufferSize);
+    return EINVAL;
+  }
+  return copyOut(*reinterpret_cast<const std::string*>(name), buffer, bufferSize);
+}
+
+float VerifySingleGesture(GestalHandle, int32_t gesture, const float* data, uint64_t numDataEntry,
+                          uint64_t entryLength) {
+  constexpr const char* kName = "VerifySingleGesture";
+  const int32_t gestureIndex = gestureIndexOfCode(gesture);
+  float score = 0.0f;
+  MotionSample sample;
+  const bool read =
+      guarded(kName, [&] { sample = recordingFromHost(data, numDataEntry, entryLength, kName); });
+  traceLine(">>> VerifySingleGesture >>> (index: ", gesture, ", data:...",
+            ", numDataEntry: ", numDataEntry, ", entryLength: ", entryLength);
+  traceLine("TOTAL_LENGTH: ", numDataEntry * entryLength);
+  if (read)
+    guarded(kName, [&] { score = currentEngine().VerifySingleGesture(gestureIndex, sample); });
+  traceLine("<<< VerifySingleGesture <<< gesture:", gestureIndex, " score:", score);
+  std::cout << std::endl;
+  return score;
+}
+
+namespace {
+
+void setCustomGesture(const char* exportName, const std::string& nameSpace,
+                      const std::string& gestureIndex, const float* data, uint64_t numOfData,
+                      const int32_t* lengths, const int32_t* entryLengths) {
+  traceLine(">>> SetCustomGesture >>> index:", gestureIndex, " numOfData:", numOfData);
+  if (lengths != nullptr && entryLengths != nullptr) {
+    for (uint64_t i = 0; i < numOfData; ++i) {
+      traceLine(lengths[i]);
+      traceLine("Data #", i, ", length:", lengths[i], ", entryLength:", entryLengths[i]);
+    }
+  }
+  guarded(exportName, [&] {
+    std::vector<MotionSample> recordings =
+        GestalBridge::recordingsFromHost(data, numOfData, lengths, entryLengths);
+    currentEngine().SetCustomGesture(nameSpace, gestureIndex, recordings);
+  });
+  traceLine("<<< SetCustomGesture <<<");
+}
+
+CustomGestureResult* identifyCustomGesture(const char* exportName, const std::string& nameSpace,
+                                           const std::vector<std::string>& targets, bool read,
+                                           const MotionSample& sample) {
+  GestalPrivate::CustomGestureResult found;
+  if (read) {
+    guarded(exportName,
+            [&] { found = currentEngine().IdentifyCustomGesture(nameSpace, targets, sample); });
+  }
+  traceLine("<<< IdentifyCustomGesture <<< result.matchedGesture: ", found.matchedGesture,
+            ", result.confidence: ", found.confidence);
+  CustomGestureResult* result = nullptr;
+  guarded(exportName, [&] {
+    result = new CustomGestureResult{std::move(found.matchedGesture), found.confidence};
+  });
+  return result;
+}
+
+}  // namespace
+
+void SetCustomGesture(GestalHandle, int32_t index, const float* data, uint64_t numOfData,
+                      const int32_t* lengths, const int32_t* entryLengths) {
+  setCustomGesture("SetCustomGesture", kPlayerNameSpace, std::to_string(index), data, numOfData,
+                   lengths, entryLengths);
+}
+
+void SetCustomGestureStr(GestalHandle, const char* name, uint64_t nameLength, const float* data,
+                         uint64_t numOfData, const int32_t* lengths, const int32_t* entryLengths) {
+  constexpr const char* kName = "SetCustomGestureStr";
+  std::string gestureIndex;
+  if (!guarded(kName, [&] {
+        gestureIndex = kSmartPrefix + GestalBridge::textFromHost(name, nameLength, "the name");
+      })) {
+    return;
+  }
+  setCustomGesture(kName, kSmartNameSpace, gestureIndex, data, numOfData, lengths, entryLengths);
+}
+
+CustomGestureResult* IdentifyCustomGesture(GestalHandle, const int32_t* targets,
+                                           uint64_t targetCount, const float* data,
+                                           uint64_t numDataEntry, uint64_t entryLength) {
+  constexpr const char* kName = "IdentifyCustomGesture";
+  std::vector<std::string> names;
+  MotionSample sample;
+  const bool read = guarded(kName, [&] {
+    if (targetCount != 0 && targets == nullptr) {
+      throw GestalBridge::HostInputError("target gesture indexes are null");
+    }
+    for (uint64_t i = 0; i < targetCount; ++i) names.push_back(std::to_string(targets[i]));
+    sample = recordingFromHost(data, numDataEntry, entryLength, kName);
+  });
+  traceLine(">>> IdentifyCustomGesture >>>");
+  return identifyCustomGesture(kName, kPlayerNameSpace, names, read, sample);
+}
+
+CustomGestureResult* IdentifyCustomGestureStr(GestalHandle, const char* targets,
+                                              uint64_t targetCount, const int32_t* targetLengths,
+                                              const float* data, uint64_t numDataEntry,
+                                              uint64_t entryLength) {
+  constexpr const char* kName = "IdentifyCustomGestureStr";
+  std::vector<std::string> names;
+  MotionSample sample;
+  const bool read = guarded(kName, [&] {
+    names = GestalBridge::namesFromHost(targets, targetCount, targetLengths);
+    for (std::string& name : names) name.insert(0, kSmartPrefix);
+    sample = recordingFromHost(data, numDataEntry, entryLength, kName);
+  });
+  std::cout << ">>> IdentifyCustomGesture >>> Target: ";
+  for (const std::string& name : names) std::cout << name << " ";
+  std::cout << std::endl;
+  return identifyCustomGesture(kName, kSmartNameSpace, names, read, sample);
+}
+
+int32_t GetGSCustomGestureRecognizeGestureInt(const CustomGestureResult* result) {
+  if (result == nullptr) return -1;
+  const char* text = result->matchedGesture.c_str();
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || errno == ERANGE || value < INT32_MIN || value > INT32_MAX) return -1;
+  return static_cast<int32_t>(value);
+}
+
+void GetGSCustomGestureRecognizeGestureStr(const CustomGestureResult* result, char* buffer,
+                                           uint64_t bufferSize) {
+  if (result == nullptr) {
+    copyOut(std::string(), buffer, bufferSize);
+    return;
+  }
+  const std::string& matched = result->matchedGesture;
+  copyOut(matched.size() >= 5 ? matched.substr(5) : std::string(), buffer, bufferSize);
+}
+
+float GetGSCustomGestureRecognizeGestureConfidence(const CustomGestureResult* result) {
+  return result != nullptr ? result->confidence : 0.0f;
+}
+
+void DeleteGSCustomGestureRecognizeGesture(CustomGestureResult* result) {
+  delete result;
+}
+
+bool IsCustomGestureExisted(GestalHandle, const float* data, uint64_t numDataEntry,
+                            uint64_t entryLength) {
+  constexpr const char* kName = "IsCustomGestureExisted";
+  bool existed = false;
+  MotionSample sample;
+  const bool read =
+      guarded(kName, [&] { sample = recordingFromHost(data, numDataEntry, entryLength, kName); });
+  traceLine(">>> IsCustomGestureExisted >>>");
+  if (read) {
+    guarded(kName,
+            [&] { existed = currentEngine().IsCustomGestureExisted(kPlayerNameSpace, sample); });
+  }
+  traceLine("<<< IsCustomGestureExisted <<<");
+  return existed;
+}
+
+bool IsTwoGestureSimilar(GestalHandle, const float* data1, uint64_t numDataEntry1,
+                         uint64_t entryLength1, const float* data2, uint64_t numDataEntry2,
+                         uint64_t entryLength2) {
+  constexpr const char* kName = "IsTwoGestureSimilar";
+  bool similar = false;
+  MotionSample first;
+  MotionSample second;
+  const bool read = guarded(kName, [&] {
+    first = recordingFromHost(data1, numDataEntry1, entryLength1, kName);
+    second = recordingFromHost(data2, numDataEntry2, entryLength2, kName);
+  });
+  traceLine(">>> IsTwoGestureSimilar >>> Data1 Length: ", numDataEntry1,
+            ", Data2 Length: ", numDataEntry2);
+  if (read) guarded(kName, [&] { similar = currentEngine().IsTwoGestureSimilar(first, second); });
+  traceLine("<<< IsTwoGestureSimilar <<< isSimilar: ", similar ? "true" : "false");
+  std::cout << std::endl;
+  return similar;
+}
+
+bool SetTriggeringMask(GestalHandle handle, uint64_t controller, uint64_t keys, uint64_t flag) {
+  ControllerHelper* helper = helperOf(handle, "SetTriggeringMask");
+  return helper != nullptr && helper->setTriggeringMask(controller, keys, flag);
+}
+
+void SetTriggerStartKeys(GestalHandle handle, int32_t controllers, uint64_t keys, bool flag) {
+  if (ControllerHelper* helper = helperOf(handle, "SetTriggerStartKeys")) {
+    helper->setTriggerStartKeys(controllers, keys, flag);
+  }
+}
+
+void SetTriggerEndKeys(GestalHandle handle, int32_t controllers, uint64_t keys, bool flag) {
+  if (ControllerHelper* helper = helperOf(handle, "SetTriggerEndKeys")) {
+    helper->setTriggerEndKeys(controllers, keys, flag);
+  }
+}
+
+void ClearTriggerStartKeys(GestalHandle handle, int32_t controllers) {
+  if (ControllerHelper* helper = helperOf(handle, "ClearTriggerStartKeys")) {
+    helper->clearTriggerStartKeys(controllers);
+  }
+}
+
+void ClearTriggerEndKeys(GestalHandle handle, int32_t controllers) {
+  if (ControllerHelper* helper = helperOf(handle, "ClearTriggerEndKeys")) {
+    helper->clearTriggerEndKeys(controllers);
+  }
+}
+
+}  // extern "C"

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <vector>
+
+#include "bridge/ControllerHelper.h"
+#include "bridge/HostInput.h"
+#include "support/CaptureOutput.h"
+
+namespace {
+
+using GestalBridge::ControllerHelper;
+using GestalBridge::HostInputError;
+using GestalBridge::TriggerEntry;
+using GestalBridge::TriggerTable;
+using GestalPrivate::MotionEntry;
+
+std::vector<float> counting(std::size_t n) {
+  std::vector<float> values(n);
+  std::iota(values.begin(), values.end(), 0.0f);
+  return values;
+}
+
+TEST(HostRecording, TenFloatsPerEntryInRowMajorOrder) {
+  const std::vector<float> data = counting(30);
+  auto sample = GestalBridge::recordingFromHost(data.data(), 3, 10, "test");
+  ASSERT_EQ(sample.size(), 3u);
+  EXPECT_EQ(sample[1], (MotionEntry{10, 11, 12, 13, 14, 15, 16, 17, 18, 19}));
+}
+
+TEST(HostRecording, ShortEntriesAreZeroFilledAndLongEntriesStepOverTheRest) {
+  const std::vector<float> data = counting(24);
+  auto shortEntries = GestalBridge::recordingFromHost(data.data(), 2, 3, "test");
+  ASSERT_EQ(shortEntries.size(), 2u);
+  EXPECT_EQ(shortEntries[1], (MotionEntry{3, 4, 5, 0, 0, 0, 0, 0, 0, 0}));
+  auto longEntries = GestalBridge::recordingFromHost(data.data(), 2, 12, "test");
+  ASSERT_EQ(longEntries.size(), 2u);
+  EXPECT_EQ(longEntries[1], (MotionEntry{12, 13, 14, 15, 16, 17, 18, 19, 20, 21}));
+}
+
+TEST(HostRecording, EmptyAndNullRecordings) {
+  const std::vector<float> data = counting(10);
+  EXPECT_TRUE(GestalBridge::recordingFromHost(data.data(), 0, 10, "test").empty());
+  EXPECT_TRUE(GestalBridge::recordingFromHost(data.data(), 5, 0, "test").empty());
+  GestalTest::CaptureOutput err(2);
+  EXPECT_TRUE(GestalBridge::recordingFromHost(nullptr, 5, 10, "AddSignature").empty());
+  EXPECT_EQ(err.take(),
+            "gestal: AddSignature: recording data is null for 5 entries; using an empty "
+            "recording\n");
+}
+
+TEST(HostRecording, ConcatenatedRecordingsShareOnePositionCounter) {
+  const std::vector<float> data = counting(60);
+  const int32_t lengths[] = {2, 3};
+  const int32_t entryLengths[] = {10, 10};
+  auto recordings = GestalBridge::recordingsFromHost(data.data(), 2, lengths, entryLengths);
+  ASSERT_EQ(recordings.size(), 2u);
+  ASSERT_EQ(recordings[0].size(), 2u);
+  ASSERT_EQ(recordings[1].size(), 3u);
+  EXPECT_EQ(recordings[0][1][0], 10.0f);
+  EXPECT_EQ(recordings[1][0][0], 20.0f);
+  EXPECT_EQ(recordings[1][2][9], 49.0f);
+
+  const int32_t mixedLengths[] = {1, -4, 2};
+  const int32_t mixedEntryLengths[] = {5, 10, 10};
+  auto mixed = GestalBridge::recordingsFromHost(data.data(), 3, mixedLengths, mixedEntryLengths);
+  ASSERT_EQ(mixed.size(), 3u);
+  EXPECT_EQ(mixed[0][0], (MotionEntry{0, 1, 2, 3, 4, 0, 0, 0, 0, 0}));
+  EXPECT_TRUE(mixed[1].empty());
+  EXPECT_EQ(mixed[2][0][0], 5.0f);
+
+  EXPECT_THROW(GestalBridge::recordingsFromHost(data.data(), 1, nullptr, entryLengths),
+               HostInputError);
+  EXPECT_THROW(GestalBridge::recordingsFromHost(nullptr, 2, lengths, entryLengths), HostInputError);
+}
+
+TEST(HostNames, CutsConcatenatedNamesInOrder) {
+  const int32_t lengths[] = {3, 0, 4};
+  EXPECT_EQ(GestalBridge::namesFromHost("abcwxyz", 3, lengths),
+            (std::vector<std::string>{"abc", "", "wxyz"}));
+  const int32_t negative[] = {-1};
+  EXPECT_THROW(GestalBridge::namesFromHost("abc", 1, negative), HostInputError);
+  EXPECT_THROW(GestalBridge::namesFromHost("abc", 1, nullptr), HostInputError);
+  EXPECT_TRUE(GestalBridge::namesFromHost(nullptr, 0, nullptr).empty());
+}
+
+TEST(TriggerKeys, SelectorBits) {
+  EXPECT_EQ(GestalBridge::selectedController(1), 0);
+  EXPECT_EQ(GestalBridge::selectedController(3), 0);
+  EXPECT_EQ(GestalBridge::selectedController(2), 1);
+  EXPECT_EQ(GestalBridge::selectedController(6), 1);
+  EXPECT_EQ(GestalBridge::selectedController(0), std::nullopt);
+  EXPECT_EQ(GestalBridge::selectedController(4), std::nullopt);
+}
+
+TEST(TriggerKeys, StartAndEndKeysStoreTheInvertedFlag) {
+  GestalTest::CaptureOutput out;
+  ControllerHelper helper;
+  EXPECT_EQ(out.take(), "mEventMonitorCount: 12\n");
+  helper.setTriggerStartKeys(3, 0xABu, false);
+  helper.setTriggerStartKeys(2, 0xCDu, true);
+  helper.setTriggerStartKeys(0, 0xEFu, true);
+  EXPECT_EQ(helper.triggerStartKeys(),
+            (TriggerTable{{0, TriggerEntry{0xAB, 1}}, {1, TriggerEntry{0xCD, 0}}}));
+  helper.setTriggerEndKeys(1, 1u, true);
+  helper.setTriggerEndKeys(2, 2u, false);
+  helper.clearTriggerEndKeys(1);
+  helper.clearTriggerEndKeys(0);
+  EXPECT_EQ(helper.triggerEndKeys(), (TriggerTable{{1, TriggerEntry{2, 1}}}));
+  helper.clearTriggerStartKeys(3);
+  EXPECT_EQ(helper.triggerStartKeys(), (TriggerTable{{1, TriggerEntry{0xCD, 0}}}));
+}
+
+TEST(TriggerKeys, TriggeringMaskRefusesUnknownControllersAndFlags) {
+  GestalTest::CaptureOutput out;
+  ControllerHelper helper;
+  EXPECT_FALSE(helper.setTriggeringMask(2, 5, 0));
+  EXPECT_FALSE(helper.setTriggeringMask(0, 5, 2));
+  EXPECT_TRUE(helper.triggeringMasks().empty());
+  EXPECT_TRUE(helper.setTriggeringMask(1, 5, 0));
+  EXPECT_TRUE(helper.setTriggeringMask(1, 9, 1));
+  EXPECT_EQ(helper.triggeringMasks(), (TriggerTable{{1, TriggerEntry{9, 1}}}));
+}
+
+}  // namespace
