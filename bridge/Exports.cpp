@@ -13,15 +13,10 @@
 
 #include "bridge/CallTrace.h"
 #include "bridge/ControllerHelper.h"
+#include "bridge/CustomGestureResult.h"
 #include "bridge/HostInput.h"
 #include "engine/GSEngine.h"
 #include "gestal.h"
-
-// The result record of custom gesture identification as the host owns it.
-struct CustomGestureResult {
-  std::string matchedGesture;
-  float confidence = 0.0f;
-};
 
 namespace {
 

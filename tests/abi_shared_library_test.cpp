@@ -1,0 +1,73 @@
+// Loads the shared library as a host does and finds all 31 functions by name.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "gestal.h"
+#include "support/CaptureOutput.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const char* const kExports[] = {"GetControllerHelperObject",
+                                "GetControllerHelperObjectWithConfig",
+                                "GetControllerHelperVersion",
+                                "Shutdown",
+                                "SetSensorDataCallback",
+                                "SetMovementCallback",
+                                "AddSignature",
+                                "IdentifySignature",
+                                "DeleteAction",
+                                "GetActionIndex",
+                                "GetErrorType",
+                                "VerifyGesture",
+                                "GetGSGesture",
+                                "VerifyPredefinedGesture",
+                                "GetResultGesture",
+                                "VerifySingleGesture",
+                                "SetCustomGesture",
+                                "SetCustomGestureStr",
+                                "IdentifyCustomGesture",
+                                "IdentifyCustomGestureStr",
+                                "GetGSCustomGestureRecognizeGestureInt",
+                                "GetGSCustomGestureRecognizeGestureStr",
+                                "GetGSCustomGestureRecognizeGestureConfidence",
+                                "DeleteGSCustomGestureRecognizeGesture",
+                                "IsCustomGestureExisted",
+                                "IsTwoGestureSimilar",
+                                "SetTriggeringMask",
+                                "SetTriggerStartKeys",
+                                "SetTriggerEndKeys",
+                                "ClearTriggerStartKeys",
+                                "ClearTriggerEndKeys"};
+
+TEST(SharedLibrary, ExportsEveryFunctionAndRunsACreateCycle) {
+  void* library = dlopen(GESTAL_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  for (const char* name : kExports) EXPECT_NE(dlsym(library, name), nullptr) << name;
+
+  auto create = reinterpret_cast<decltype(&GetControllerHelperObject)>(
+      dlsym(library, "GetControllerHelperObject"));
+  auto version = reinterpret_cast<decltype(&GetControllerHelperVersion)>(
+      dlsym(library, "GetControllerHelperVersion"));
+  auto shutdown = reinterpret_cast<decltype(&Shutdown)>(dlsym(library, "Shutdown"));
+
+  char* text = nullptr;
+  uint64_t length = 0;
+  version(nullptr, &text, &length);
+  EXPECT_STREQ(text, "1.00");
+  EXPECT_EQ(length, 4u);
+  std::free(text);
+
+  GestalTest::TempDir dir;
+  GestalTest::CaptureOutput out;
+  GestalHandle handle = create(dir.path().data(), dir.path().size());
+  EXPECT_NE(handle, nullptr);
+  shutdown(handle);
+  EXPECT_EQ(out.take().rfind("mEventMonitorCount: 12\n", 0), 0u);
+  dlclose(library);
+}
+
+}  // namespace

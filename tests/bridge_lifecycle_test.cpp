@@ -1,0 +1,144 @@
+// The helper's life through the exported functions: create, second create, shutdown, create again.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "engine/GSEngine.h"
+#include "gestal.h"
+#include "support/CaptureOutput.h"
+#include "support/FixedClock.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using GestalTest::CaptureOutput;
+using GestalTest::TempDir;
+
+const char* const kNewDatabases =
+    "creating DB tables\ncreate gesture DB tables success\n"
+    "creating DB tables\ncreate custom gesture DB tables success\n";
+
+std::string creationTrace(const std::string& path, const char* thresholds) {
+  return "mEventMonitorCount: 12\nTrainMatchTreshold: " + std::string(thresholds) +
+         "\ndbPathLength: " + std::to_string(path.size()) + ", dbPath: " + path + "\n" +
+         kNewDatabases;
+}
+
+GestalHandle create(const TempDir& dir, float train = 1.0f, float verify = 1.0f) {
+  return GetControllerHelperObjectWithConfig(dir.path().data(), dir.path().size(), train, verify);
+}
+
+int32_t lastIdentifyError = 0;
+void rememberIdentifyError(GestalAction*, GestalStatusBlock* status, int32_t, int32_t) {
+  lastIdentifyError = GetErrorType(status);
+}
+
+TEST(HelperLifecycle, SecondCreateReturnsTheSameHandleSilently) {
+  GestalTest::FixedClock clock;
+  TempDir dir;
+  CaptureOutput out;
+  GestalHandle first = create(dir, 0.5f, 0.75f);
+  EXPECT_EQ(out.take(), creationTrace(dir.path(), "0.5, VerifyMatchThreshold: 0.75"));
+  ASSERT_NE(first, nullptr);
+
+  TempDir other;
+  CaptureOutput quiet;
+  EXPECT_EQ(create(other, 2.0f, 3.0f), first);
+  EXPECT_EQ(GetControllerHelperObject(nullptr, 0), first);
+  EXPECT_EQ(quiet.take(), "");
+  EXPECT_FALSE(std::filesystem::exists(other.file("gestal.db")));
+  Shutdown(first);
+}
+
+TEST(HelperLifecycle, ShutdownKeepsTheEngineUntilTheNextCreate) {
+  GestalTest::FixedClock clock;
+  TempDir firstDir;
+  TempDir secondDir;
+  {
+    CaptureOutput out;
+    Shutdown(nullptr);  // no helper yet: nothing happens
+    Shutdown(create(firstDir));
+  }
+  // The first engine still answers: an empty store gives "no match", not an engine failure.
+  {
+    CaptureOutput out;
+    IdentifySignature(nullptr, nullptr, 0, 10, nullptr, 0, rememberIdentifyError);
+    out.take();
+  }
+  EXPECT_EQ(lastIdentifyError, GESTAL_ERROR_NO_MATCH);
+
+  CaptureOutput out;
+  GestalHandle second = create(secondDir);
+  EXPECT_EQ(out.take(), creationTrace(secondDir.path(), "1, VerifyMatchThreshold: 1"));
+  ASSERT_NE(second, nullptr);
+  // Custom gestures now go to the second directory's database.
+  const float entry[10] = {0, 1, 2, 3, 0, 0, 0, 1, 0, 0};
+  const int32_t lengths[] = {1};
+  const int32_t entryLengths[] = {10};
+  {
+    CaptureOutput quiet;
+    SetCustomGesture(second, 4, entry, 1, lengths, entryLengths);
+  }
+  EXPECT_GT(std::filesystem::file_size(secondDir.file("gestal_custom.db")), 0u);
+  Shutdown(second);
+}
+
+TEST(HelperLifecycle, EngineCallsBeforeAnyCreateFailCleanly) {
+  if (Gestal::GSEngine::current() != nullptr) GTEST_SKIP() << "an engine exists in this process";
+  CaptureOutput err(2);
+  CaptureOutput out;
+  IdentifySignature(nullptr, nullptr, 0, 10, nullptr, 0, rememberIdentifyError);
+  EXPECT_FALSE(IsTwoGestureSimilar(nullptr, nullptr, 0, 10, nullptr, 0, 10));
+  out.take();
+  EXPECT_EQ(lastIdentifyError, GESTAL_ERROR_ENGINE_FAILURE);
+  EXPECT_EQ(err.take(),
+            "gestal: IdentifySignature failed: no controller helper has been created\n"
+            "gestal: IsTwoGestureSimilar failed: no controller helper has been created\n");
+}
+
+TEST(HelperLifecycle, UnopenableDatabaseGivesNoHandle) {
+  CaptureOutput err(2);
+  CaptureOutput out;
+  const std::string missing = "/nonexistent-directory/for/gestal/";
+  EXPECT_EQ(GetControllerHelperObject(missing.data(), missing.size()), nullptr);
+  out.take();
+  EXPECT_EQ(err.take(),
+            "gestal: GetControllerHelperObject failed: Can't open database: unable to open "
+            "database file\n");
+}
+
+TEST(HelperVersion, MallocBufferWithTheVersionText) {
+  char* version = nullptr;
+  uint64_t length = 0;
+  char* returned = GetControllerHelperVersion(nullptr, &version, &length);
+  ASSERT_NE(returned, nullptr);
+  EXPECT_EQ(returned, version);
+  EXPECT_EQ(length, 4u);
+  EXPECT_EQ(std::memcmp(version, "1.00", 5), 0);
+  std::free(version);
+}
+
+TEST(TriggerExports, ActOnlyThroughTheCurrentHandle) {
+  TempDir dir;
+  CaptureOutput out;
+  CaptureOutput err(2);
+  GestalHandle handle = create(dir);
+  EXPECT_TRUE(SetTriggeringMask(handle, 1, 0xFF, 0));
+  EXPECT_FALSE(SetTriggeringMask(handle, 2, 0xFF, 0));
+  EXPECT_FALSE(SetTriggeringMask(nullptr, 0, 0xFF, 0));
+  SetTriggerStartKeys(handle, 3, 7, true);
+  ClearTriggerStartKeys(handle, 1);
+  SetTriggerEndKeys(nullptr, 1, 7, true);
+  Shutdown(handle);
+  out.take();
+  EXPECT_EQ(err.take(),
+            "gestal: SetTriggeringMask failed: the handle is not the current controller helper "
+            "handle\n"
+            "gestal: SetTriggerEndKeys failed: the handle is not the current controller helper "
+            "handle\n");
+}
+
+}  // namespace

@@ -1,0 +1,250 @@
+// The trace lines every exported call writes, compared line by line, and the result readers.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bridge/CustomGestureResult.h"
+#include "gestal.h"
+#include "support/CaptureOutput.h"
+#include "support/FixedClock.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using GestalTest::CaptureOutput;
+
+class TraceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CaptureOutput quiet;
+    handle_ = GetControllerHelperObject(dir_.path().data(), dir_.path().size());
+    ASSERT_NE(handle_, nullptr);
+  }
+  void TearDown() override { Shutdown(handle_); }
+
+  GestalTest::FixedClock clock_;
+  GestalTest::TempDir dir_;
+  GestalHandle handle_ = nullptr;
+  // Two readings of ten floats.
+  const std::vector<float> twoEntries_ = {0,  1, 0, 0, 0, 0, 0, 1, 0, 0,
+                                          10, 1, 0, 0, 0, 0, 0, 1, 0, 0};
+};
+
+struct AddSignatureReply {
+  int32_t actionIndex = 0;
+  int32_t error = 0;
+  float progress = -5.0f;
+  int32_t securityLevel = -5;
+};
+AddSignatureReply addReply;
+void onAddSignature(GestalAction* action, GestalStatusBlock* status, float progress,
+                    int32_t* securityLevel) {
+  addReply = {GetActionIndex(action), GetErrorType(status), progress, *securityLevel};
+}
+
+TEST_F(TraceTest, AddSignatureOfATooShortRecording) {
+  CaptureOutput out;
+  AddSignature(handle_, 3, twoEntries_.data(), 1, 10, onAddSignature);
+  EXPECT_EQ(out.take(),
+            ">>> AddSignature >>> index:3\n"
+            "<<< AddSignatureResult <<< action:-1, error:-201, progress:0, securityLevel:0\n"
+            "Time spent: 0ms\n\n");
+  EXPECT_EQ(addReply.actionIndex, -1);
+  EXPECT_EQ(addReply.error, GESTAL_ERROR_TOO_SHORT);
+  EXPECT_EQ(addReply.progress, 0.0f);
+  EXPECT_EQ(addReply.securityLevel, 0);
+}
+
+struct IdentifyReply {
+  int32_t actionIndex = 0, error = 0, progress = 0, securityLevel = 0;
+};
+IdentifyReply identifyReply;
+void onIdentify(GestalAction* action, GestalStatusBlock* status, int32_t progress,
+                int32_t securityLevel) {
+  identifyReply = {GetActionIndex(action), GetErrorType(status), progress, securityLevel};
+}
+
+TEST_F(TraceTest, IdentifySignatureWithAndWithoutCandidates) {
+  CaptureOutput out;
+  IdentifySignature(handle_, twoEntries_.data(), 2, 10, nullptr, 0, onIdentify);
+  const int32_t candidates[] = {5, 9};
+  IdentifySignature(handle_, twoEntries_.data(), 2, 10, candidates, 2, nullptr);
+  EXPECT_EQ(out.take(),
+            ">>> IdentifySignature >>> indexLength:0, index[0]:-1\n"
+            "<<< IdentifySignature <<< matched Index:-1, error:-1\n"
+            "Time spent: 0ms\n\n"
+            ">>> IdentifySignature >>> indexLength:2, index[0]:5\n"
+            "<<< IdentifySignature <<< matched Index:-1, error:-1\n"
+            "Time spent: 0ms\n\n");
+  // No enrolled action: a failed identification with the default, practically unlimited trials.
+  EXPECT_EQ(identifyReply.actionIndex, -1);
+  EXPECT_EQ(identifyReply.error, GESTAL_ERROR_NO_MATCH);
+  EXPECT_EQ(identifyReply.progress, 2147483646);
+  EXPECT_EQ(identifyReply.securityLevel, 0);
+}
+
+TEST_F(TraceTest, DeleteActionAlwaysReportsOne) {
+  CaptureOutput out;
+  EXPECT_TRUE(DeleteAction(handle_, 7));
+  EXPECT_EQ(out.take(), ">>> DeleteAction >>> index:7\n<<< DeleteAction <<< result:1\n");
+}
+
+GestureVerifyResult verifyReply{};
+void onVerify(GestureVerifyResult* result, float, float) {
+  verifyReply = *result;
+}
+
+TEST_F(TraceTest, VerifyGestureTracesEveryCodeAndReportsAMissingModel) {
+  CaptureOutput err(2);
+  CaptureOutput out;
+  const int32_t codes[] = {1001, 42, 1006};
+  VerifyGesture(handle_, codes, 3, twoEntries_.data(), 2, 10, onVerify);
+  EXPECT_EQ(out.take(),
+            ">>> VerifyGesture >>> Against num of targets: 3\n"
+            "target index: 1001\ntarget index: 42\ntarget index: 1006\n"
+            "<<< VerifyGesture <<< bestMatch:-1 score:0 conf: 0\n"
+            "Time spent: 0ms\n\n");
+  EXPECT_EQ(err.take(), "gestal: VerifyGesture failed: Predefine Gesture DB not found.\n");
+  EXPECT_EQ(verifyReply.bestMatch, -1);
+  CaptureOutput pointer;
+  EXPECT_EQ(GetGSGesture(nullptr), -1);
+  EXPECT_EQ(pointer.take(), "** GetGSGesture(0) **\n");
+}
+
+std::string predefinedReply = "unset";
+void onPredefined(const GestalGestureName* name, float, float) {
+  char buffer[32];
+  EXPECT_EQ(GetResultGesture(name, buffer, sizeof buffer), 0);
+  predefinedReply = buffer;
+}
+
+TEST_F(TraceTest, VerifyPredefinedGestureCutsTheTargetNames) {
+  CaptureOutput err(2);
+  CaptureOutput out;
+  const std::string model = "my_model";
+  const int32_t lengths[] = {3, 4};
+  VerifyPredefinedGesture(handle_, model.data(), model.size(), 0, 0, "abcwxyz", lengths, 2,
+                          twoEntries_.data(), 2, 10, onPredefined);
+  EXPECT_EQ(out.take(),
+            ">>> VerifyPredefinedGesture >>> classifier: my_model, Target: abc wxyz \n"
+            "<<< VerifyPredefinedGesture <<< bestMatch: score:0 conf: 0\n"
+            "Time spent: 0ms\n\n");
+  EXPECT_EQ(predefinedReply, "");
+  EXPECT_EQ(err.take(),
+            "gestal: VerifyPredefinedGesture failed: Predefine Gesture DB not found.\n");
+}
+
+TEST_F(TraceTest, VerifySingleGestureTracesTheGestureIndex) {
+  CaptureOutput err(2);
+  CaptureOutput out;
+  EXPECT_EQ(VerifySingleGesture(handle_, 1003, twoEntries_.data(), 2, 10), 0.0f);
+  EXPECT_EQ(VerifySingleGesture(handle_, 5, twoEntries_.data(), 2, 7), 0.0f);
+  EXPECT_EQ(out.take(),
+            ">>> VerifySingleGesture >>> (index: 1003, data:..., numDataEntry: 2, entryLength: 10\n"
+            "TOTAL_LENGTH: 20\n"
+            "run singleMatchPredefineGesture\n"
+            "<<< VerifySingleGesture <<< gesture:1 score:0\n\n"
+            ">>> VerifySingleGesture >>> (index: 5, data:..., numDataEntry: 2, entryLength: 7\n"
+            "TOTAL_LENGTH: 14\n"
+            "run singleMatchPredefineGesture\n"
+            "<<< VerifySingleGesture <<< gesture:-1 score:0\n\n");
+  err.take();
+}
+
+TEST_F(TraceTest, CustomGestureCalls) {
+  std::vector<float> five(50, 0.0f);
+  const int32_t lengths[] = {2, 3};
+  const int32_t entryLengths[] = {10, 10};
+  const std::string name = "wave";
+  const int32_t targets[] = {7};
+  const int32_t targetLengths[] = {3, 4};
+  CaptureOutput out;
+  SetCustomGesture(handle_, 7, five.data(), 2, lengths, entryLengths);
+  SetCustomGestureStr(handle_, name.data(), name.size(), five.data(), 2, lengths, entryLengths);
+  CustomGestureResult* byIndex = IdentifyCustomGesture(handle_, targets, 1, five.data(), 2, 10);
+  CustomGestureResult* byName =
+      IdentifyCustomGestureStr(handle_, "abcwxyz", 2, targetLengths, five.data(), 2, 10);
+  EXPECT_FALSE(IsCustomGestureExisted(handle_, five.data(), 2, 10));
+  EXPECT_FALSE(IsTwoGestureSimilar(handle_, five.data(), 2, 10, five.data(), 0, 10));
+  EXPECT_EQ(out.take(),
+            ">>> SetCustomGesture >>> index:7 numOfData:2\n"
+            "2\nData #0, length:2, entryLength:10\n"
+            "3\nData #1, length:3, entryLength:10\n"
+            "<<< SetCustomGesture <<<\n"
+            ">>> SetCustomGesture >>> index:__sg_wave numOfData:2\n"
+            "2\nData #0, length:2, entryLength:10\n"
+            "3\nData #1, length:3, entryLength:10\n"
+            "<<< SetCustomGesture <<<\n"
+            ">>> IdentifyCustomGesture >>>\n"
+            "<<< IdentifyCustomGesture <<< result.matchedGesture: , result.confidence: 0\n"
+            ">>> IdentifyCustomGesture >>> Target: __sg_abc __sg_wxyz \n"
+            "<<< IdentifyCustomGesture <<< result.matchedGesture: , result.confidence: 0\n"
+            ">>> IsCustomGestureExisted >>>\n"
+            "<<< IsCustomGestureExisted <<<\n"
+            ">>> IsTwoGestureSimilar >>> Data1 Length: 2, Data2 Length: 0\n"
+            "<<< IsTwoGestureSimilar <<< isSimilar: false\n\n");
+  ASSERT_NE(byIndex, nullptr);
+  ASSERT_NE(byName, nullptr);
+  EXPECT_EQ(GetGSCustomGestureRecognizeGestureInt(byIndex), -1);
+  EXPECT_EQ(GetGSCustomGestureRecognizeGestureConfidence(byName), 0.0f);
+  DeleteGSCustomGestureRecognizeGesture(byIndex);
+  DeleteGSCustomGestureRecognizeGesture(byName);
+  DeleteGSCustomGestureRecognizeGesture(nullptr);
+}
+
+TEST(ResultReaders, NullRecords) {
+  EXPECT_EQ(GetActionIndex(nullptr), -1);
+  EXPECT_EQ(GetErrorType(nullptr), 0);
+  EXPECT_EQ(GetGSCustomGestureRecognizeGestureInt(nullptr), -1);
+  EXPECT_EQ(GetGSCustomGestureRecognizeGestureConfidence(nullptr), 0.0f);
+  GestalStatusBlock status{-204, {0.4f}, 3};
+  EXPECT_EQ(GetErrorType(&status), -204);
+}
+
+TEST(ResultReaders, MatchedGestureAsInteger) {
+  auto parse = [](const char* text) {
+    CustomGestureResult result{text, 0.5f};
+    return GetGSCustomGestureRecognizeGestureInt(&result);
+  };
+  EXPECT_EQ(parse("7"), 7);
+  EXPECT_EQ(parse(" 42abc"), 42);
+  EXPECT_EQ(parse("-12"), -12);
+  EXPECT_EQ(parse("__sg_wave"), -1);
+  EXPECT_EQ(parse(""), -1);
+  EXPECT_EQ(parse("2147483647"), 2147483647);
+  EXPECT_EQ(parse("2147483648"), -1);
+  EXPECT_EQ(parse("-99999999999999999999"), -1);
+}
+
+TEST(ResultReaders, MatchedGestureNameWithoutItsPrefix) {
+  auto read = [](const char* text, uint64_t size) {
+    CustomGestureResult result{text, 0.0f};
+    std::vector<char> buffer(size + 1, 'x');
+    GetGSCustomGestureRecognizeGestureStr(&result, buffer.data(), size);
+    EXPECT_EQ(buffer[size], 'x') << "wrote past the buffer";
+    return std::string(buffer.data(), size);
+  };
+  EXPECT_EQ(read("__sg_wave", 6), std::string("wave\0\0", 6));
+  EXPECT_EQ(read("12", 4), std::string(4, '\0'));
+  EXPECT_EQ(read("123456", 2), std::string("6\0", 2));
+  // Too small for the text and its zero: left all zero.
+  EXPECT_EQ(read("__sg_wave", 4), std::string(4, '\0'));
+}
+
+TEST(ResultReaders, BestMatchNameCopy) {
+  const std::string name = "HEART";
+  const auto* handle = reinterpret_cast<const GestalGestureName*>(&name);
+  char buffer[8];
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(GetResultGesture(handle, buffer, 6), 0);
+  EXPECT_EQ(std::string(buffer, 6), std::string("HEART\0", 6));
+  EXPECT_EQ(buffer[6], 'x');
+  EXPECT_EQ(GetResultGesture(handle, buffer, 5), ERANGE);
+  EXPECT_EQ(std::string(buffer, 5), std::string(5, '\0'));
+  EXPECT_EQ(GetResultGesture(handle, nullptr, 5), EINVAL);
+}
+
+}  // namespace
