@@ -24,7 +24,7 @@ test-sanitize: setup
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 demo: build
-	./$(BUILD)/gestal-demo $(BUILD)/libgestal.so
+	./$(BUILD)/gestal-demo $(BUILD)/libgestal.so models/gestal_gesture_adaboost
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
