@@ -71,8 +71,9 @@ TEST_F(EngineFacade, FirstSignatureRejectionsBecomeErrorTypes) {
   expectAction(add(4, steady(2000, {5, 5, 5}, {0, 0, 1})), -1, -1, 100, -203, 0.0f, 0);
   expectAction(add(5, steady(10100, {5, 5, 5})), -1, -1, 100, -202, 0.0f, 0);
   expectAction(add(6, steady(2000, {1, 1, 1})), -1, -1, 100, -205, 0.0f, 0);
-  // One active axis: complexity level 0, below the default minimum of 3; the level is reported.
-  expectAction(add(7, steady(500, {5, 0, 0})), -1, -1, 100, -204, 0.0f, 0);
+  // Two active axes for a second: complexity level 2, below the default minimum of 3; the level
+  // is reported.
+  expectAction(add(7, steady(1000, {5, 5, 0})), -1, -1, 100, -204, 0.0f, 2);
 }
 
 TEST_F(EngineFacade, EnrolmentProgressAndCompletion) {
