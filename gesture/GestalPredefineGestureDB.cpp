@@ -28,6 +28,7 @@ int16_t templateValue(const nlohmann::json& value) {
     // fmod of an integral double is exact and keeps the value within int64 range.
     return low16(static_cast<int64_t>(std::fmod(std::trunc(number), 65536.0)));
   }
+  if (value.is_boolean()) return value.get<bool>() ? 1 : 0;
   if (value.is_number_unsigned()) return low16(static_cast<int64_t>(value.get<uint64_t>()));
   return low16(value.get<int64_t>());
 }
