@@ -88,6 +88,27 @@ class ModelTrainer {
     return classifier;
   }
 
+  // The gesture's record as the model file stores it: id = its rank in name order, from 1.
+  PredefinedGesture gestureRecord(std::size_t g) const {
+    PredefinedGesture record;
+    record.id = std::to_string(g + 1);
+    record.name = set_.gestures[g];
+    return record;
+  }
+
+  // Share of training recordings whose highest score is their own gesture, from the scores
+  // accumulated so far.
+  double trainingAccuracy() const {
+    std::size_t correct = 0;
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+      if (bestScoreIndex(&scores_[i * gestureCount_], gestureCount_) ==
+          set_.recordings[i].gesture) {
+        ++correct;
+      }
+    }
+    return inputs_.empty() ? 0.0 : static_cast<double>(correct) / inputs_.size();
+  }
+
  private:
   // One candidate template under one parameter set, with its raw similarity to every recording
   // and the recordings ordered by that similarity.
@@ -240,16 +261,6 @@ class ModelTrainer {
     return weak;
   }
 
- public:
-  // The gesture's record as the model file stores it: id = its rank in name order, from 1.
-  PredefinedGesture gestureRecord(std::size_t g) const {
-    PredefinedGesture record;
-    record.id = std::to_string(g + 1);
-    record.name = set_.gestures[g];
-    return record;
-  }
-
- private:
   // The weak classifier's response for every recording and gesture, by the library's scoring.
   std::vector<float> exactResponses(const WeakClassifier& weak) const {
     std::vector<float> responses(scores_.size());
@@ -302,17 +313,6 @@ class ModelTrainer {
       (lossSlope(responses, middle) < 0.0 ? low : high) = middle;
     }
     return 0.5 * (low + high);
-  }
-
-  double trainingAccuracy() const {
-    std::size_t correct = 0;
-    for (std::size_t i = 0; i < inputs_.size(); ++i) {
-      if (bestScoreIndex(&scores_[i * gestureCount_], gestureCount_) ==
-          set_.recordings[i].gesture) {
-        ++correct;
-      }
-    }
-    return inputs_.empty() ? 0.0 : static_cast<double>(correct) / inputs_.size();
   }
 
   void report(std::size_t round, const WeakClassifier& weak) const {
