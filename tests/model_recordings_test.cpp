@@ -39,7 +39,8 @@ TEST(ModelRecordingsTest, CsvErrorsNameFileAndLine) {
     return std::string("no error");
   };
   EXPECT_EQ(message("0,1,2,3,4,5,6,7,8,9\n0,1,2,3,4,5,6,7,8\n"),
-            "r.csv:2: field 10 is not a number");
+            "r.csv:2: expected ten comma-separated numbers");
+  EXPECT_EQ(message("0,1,2,3,4,5,6,7,8,\n"), "r.csv:1: field 10 is not a number");
   EXPECT_EQ(message("0,1,2,3,4,5,6,7,8,9,10\n"), "r.csv:1: expected ten comma-separated numbers");
   EXPECT_EQ(message("0;1;2;3;4;5;6;7;8;9\n"), "r.csv:1: expected ten comma-separated numbers");
   EXPECT_EQ(message("# a\n0,x,2,3,4,5,6,7,8,9\n"), "r.csv:2: field 2 is not a number");
