@@ -1,18 +1,19 @@
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdio>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "core/GestalCore.h"
 #include "core/Kernels.h"
 #include "reference/LcsTable.h"
+#include "synth/MotionSynth.h"
 
 using GestalPrivate::GestalCore;
-using GestalPrivate::MotionEntry;
 using GestalPrivate::MotionSample;
 
 namespace {
@@ -24,29 +25,12 @@ std::string randomSymbols(uint32_t length, uint64_t seed) {
   return s;
 }
 
-// A hand-like recording at 90 Hz: each primary axis a sum of three slow sinusoids of a few m/s^2.
-MotionSample smoothRecording(float seconds, uint64_t seed) {
-  std::mt19937_64 random(seed);
-  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-  float frequency[3][3], phase[3][3], amplitude[3][3];
-  for (int axis = 0; axis < 3; ++axis) {
-    for (int k = 0; k < 3; ++k) {
-      frequency[axis][k] = 0.3f + 2.5f * unit(random);
-      phase[axis][k] = 6.2831853f * unit(random);
-      amplitude[axis][k] = 1.0f + 3.0f * unit(random);
-    }
-  }
-  MotionSample sample;
-  for (int i = 0; i < static_cast<int>(seconds * 90.0f); ++i) {
-    const float t = static_cast<float>(i) / 90.0f;
-    MotionEntry e{t * 1000.0f, 0, 0, 0, 0, 0, 0, 1.0f, 0.0f, 0.0f};
-    for (int axis = 0; axis < 3; ++axis) {
-      for (int k = 0; k < 3; ++k)
-        e[1 + axis] +=
-            amplitude[axis][k] * std::sin(6.2831853f * frequency[axis][k] * t + phase[axis][k]);
-    }
-    sample.push_back(e);
-  }
+// A performance cut to its first `seconds`.
+MotionSample recording(GestalSynth::Shape shape, uint64_t userSeed, uint64_t repetition,
+                       float seconds) {
+  MotionSample sample = GestalSynth::perform(GestalSynth::makeUser(userSeed), shape, repetition);
+  while (!sample.empty() && sample.back()[GestalPrivate::kTime] > seconds * 1000.0f)
+    sample.pop_back();
   return sample;
 }
 
@@ -70,11 +54,14 @@ void LcsTable(benchmark::State& state) {
 }
 BENCHMARK(LcsTable)->Arg(100)->Arg(300)->Arg(1000);
 
-// A predefined gesture template of 1.5 s against a live gesture of 2 s, both undecimated.
+// A heart template of one user against another user's live heart, as gesture recognition
+// prepares them.
 void GestureSimilarity(benchmark::State& state) {
   const GestalCore core;
-  const auto model = core.prepareSequence(smoothRecording(1.5f, 3), false);
-  const auto input = core.prepareSequence(smoothRecording(2.0f, 4), false);
+  const auto model = core.prepareSequence(recording(GestalSynth::Shape::Heart, 3, 0, 10.0f), true);
+  const auto input = core.prepareSequence(recording(GestalSynth::Shape::Heart, 4, 1, 10.0f), false);
+  state.counters["templateValues"] = model.length();
+  state.counters["inputValues"] = input.length();
   for (auto _ : state) {
     benchmark::DoNotOptimize(GestalPrivate::gestureSimilarity(
         model.data(), model.length(), input.data(), input.length(), 150, 2, 1));
@@ -84,8 +71,8 @@ BENCHMARK(GestureSimilarity);
 
 void CompareSignatures(benchmark::State& state) {
   const GestalCore core(1.0f);
-  const MotionSample a = smoothRecording(3.0f, 5);
-  const MotionSample b = smoothRecording(3.0f, 6);
+  const MotionSample a = recording(GestalSynth::Shape::Signature, 5, 0, 3.0f);
+  const MotionSample b = recording(GestalSynth::Shape::Signature, 5, 1, 3.0f);
   for (auto _ : state) benchmark::DoNotOptimize(core.compareSignatures(a, b, 2, 0));
 }
 BENCHMARK(CompareSignatures);
@@ -93,6 +80,8 @@ BENCHMARK(CompareSignatures);
 // Prints, after the usual table, how many times faster the bit-parallel kernel is than the table.
 class SpeedupReporter : public benchmark::ConsoleReporter {
  public:
+  SpeedupReporter() : ConsoleReporter(isatty(1) ? OO_Defaults : OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Iteration && !run.error_occurred)
