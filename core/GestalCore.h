@@ -27,7 +27,8 @@ class GestalCore {
   // 20 ms. Entries whose primary vector is (0, 0, 0) are dropped.
   PreparedSequence prepareSequence(const MotionSample& sample, bool decimate) const;
 
-  // Non-empty entries per second over the recording's span; 0 with fewer than 2 entries.
+  // Non-empty entries per second over the recording's span; 0 with fewer than 2 entries. When the
+  // first and last times are equal: infinity, or NaN if every entry is empty.
   float sampleRate(const MotionSample& sample) const;
   // 0 (simplest) to 5, from the activity count scaled by the sample rate.
   int32_t complexityLevel(int32_t activity, float rate) const;

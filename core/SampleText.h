@@ -10,7 +10,7 @@ namespace GestalPrivate {
 
 // The stored text form of a recording: a compact JSON array with one array of ten numbers per
 // entry, each float widened to double and printed with 15 significant digits ("0.100000001490116",
-// "1.0", "-0.0", "1e+20"), non-finite values as null, no whitespace.
+// "1.0", "-0.0", "1.00000002004088e+20"), non-finite values as null, no whitespace.
 std::string writeSampleText(const MotionSample& sample);
 
 // Raised by readSampleText for a text that is not an array of arrays of ten numbers.
@@ -20,7 +20,7 @@ class SampleTextError : public std::runtime_error {
 };
 
 // Decodes the stored text form. Every entry must be an array of exactly ten numbers (integer or
-// floating form, converted to float); anything else throws SampleTextError.
+// floating form, converted to float); anything else, null included, throws SampleTextError.
 MotionSample readSampleText(std::string_view text);
 
 }  // namespace GestalPrivate

