@@ -304,17 +304,21 @@ TEST(PredefineGestureDB, ValuesThatDoNotConvertThrowAndNothingIsCached) {
       {"[1,\"2\"]", "{\"b\":1,\"c\":1,\"f\":1,\"u\":1}"},
       {"[1,[2]]", "{\"b\":1,\"c\":1,\"f\":1,\"u\":1}"},
       {"[1,2", "{\"b\":1,\"c\":1,\"f\":1,\"u\":1}"},
+      {"[1e400]", "{\"b\":1,\"c\":1,\"f\":1,\"u\":1}"},
       {"[1,2]", "[1,2]"},
       {"[1,2]", "{\"b\":1,\"c\":1,\"f\":1}"},
       {"[1,2]", "{\"b\":\"1\",\"c\":1,\"f\":1,\"u\":1}"},
+      {"[1,2]", "{\"b\":1,\"c\":1e300,\"f\":1,\"u\":1}"},
   };
   const std::vector<std::string> messages = {
       "type must be number, but is string",
       "type must be number, but is array",
       "parse error",
+      "number overflow",
       "cannot use operator[] with a string argument with array",
       "type must be number, but is null",
       "type must be number, but is string",
+      "template parameter c out of range",
   };
   for (std::size_t i = 0; i < broken.size(); ++i) {
     SCOPED_TRACE(i);
