@@ -29,6 +29,19 @@ class GestalRecognition {
   void setLockTimeSeconds(int32_t value) { lockTimeSeconds_ = value; }
 
  private:
+  struct CallCache;
+
+  // The actions among `candidates` (every stored action when empty) whose newest signatures
+  // accept the sample; exactly one is identified, several count as no identification.
+  std::vector<int32_t> matchCandidates(const std::vector<int32_t>& candidates,
+                                       const MotionSample& sample);
+  const std::vector<MotionSample>& signaturesOf(CallCache& cache, int32_t action);
+  int32_t typeOf(CallCache& cache, int32_t action);
+  int32_t levelOf(CallCache& cache, int32_t action, int32_t type);
+  // Level of the comparisons for an action: its strength, one step looser when stale, mapped by
+  // the profile; -1 when the action has no strength.
+  int32_t verificationLevelOf(int32_t action, int32_t type);
+
   std::unique_ptr<GSEnginePreferenceParameters> profile_;
   int32_t stalenessSeconds_ = 86400;
   int32_t maxFailedTrials_ = 5;

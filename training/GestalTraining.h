@@ -37,6 +37,13 @@ class GestalTraining {
   void setHighestStrengthLevel(int32_t level) { highestStrengthLevel_ = level; }
 
  private:
+  // Signature type of a set of samples: the profile's mode, or by the share of long samples.
+  uint32_t signatureTypeOf(const std::vector<MotionSample>& samples) const;
+  // Checks of the first sample of an enrolment: 0 when it passes, else the rejection code.
+  int32_t firstSampleCheck(int32_t actionIndex, const MotionSample& sample);
+  // Stores the held samples with the strength level and type, and closes the enrolment.
+  TrainingResult complete(int32_t actionIndex, int32_t level, uint32_t type);
+
   GestalDB* db_;
   float trainMatchThreshold_;
   int32_t securityLevel_ = 1;

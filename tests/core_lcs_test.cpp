@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "core/Kernels.h"
+#include "reference/LcsTable.h"
+
+namespace GestalPrivate {
+namespace {
+
+int16_t fast(const std::string& a, const std::string& b) {
+  return commonSubsequenceLength(a.data(), static_cast<uint32_t>(a.size()), b.data(),
+                                 static_cast<uint32_t>(b.size()));
+}
+
+int16_t table(const std::string& a, const std::string& b) {
+  return GestalReference::lcsTable(a.data(), static_cast<uint32_t>(a.size()), b.data(),
+                                   static_cast<uint32_t>(b.size()));
+}
+
+std::string randomSymbols(std::mt19937_64& random, size_t length, int alphabet) {
+  std::uniform_int_distribution<int> symbol(0, alphabet - 1);
+  std::string s(length, 'a');
+  for (char& c : s) c = static_cast<char>('a' + symbol(random));
+  return s;
+}
+
+// Mostly short strings around the one-word and two-word boundaries, some of a few hundred
+// symbols, a few of up to 2000; small alphabets give long common subsequences and long carries.
+size_t randomLength(std::mt19937_64& random) {
+  const uint64_t kind = random() % 10000;
+  const uint64_t limit = kind < 9800 ? 140 : kind < 9990 ? 400 : 2001;
+  return static_cast<size_t>(random() % limit);
+}
+
+TEST(CoreLcs, AgreesWithTheTableOnRandomPairs) {
+  std::mt19937_64 random(20240611);
+  for (int pair = 0; pair < 100000; ++pair) {
+    const int alphabet = 1 + static_cast<int>(random() % 6);
+    const std::string a = randomSymbols(random, randomLength(random), alphabet);
+    const std::string b = randomSymbols(random, randomLength(random), alphabet);
+    ASSERT_EQ(fast(a, b), table(a, b)) << a << " / " << b;
+  }
+}
+
+TEST(CoreLcs, AgreesWithTheTableOnNearIdenticalPairs) {
+  std::mt19937_64 random(7);
+  for (int pair = 0; pair < 600; ++pair) {
+    const std::string a = randomSymbols(random, 1 + random() % 1500, 6);
+    std::string b = a;
+    for (int edit = static_cast<int>(random() % 8); edit > 0; --edit) {
+      const size_t at = random() % (b.size() + 1);
+      if (at < b.size() && random() % 2 == 0) {
+        b.erase(at, 1);
+      } else {
+        b.insert(at, 1, static_cast<char>('a' + random() % 6));
+      }
+    }
+    ASSERT_EQ(fast(a, b), table(a, b)) << a << " / " << b;
+  }
+}
+
+TEST(CoreLcs, EdgeShapes) {
+  EXPECT_EQ(fast("", ""), 0);
+  EXPECT_EQ(fast("abc", ""), 0);
+  EXPECT_EQ(fast("", "abc"), 0);
+  EXPECT_EQ(fast("aab", "ab"), 2);
+  EXPECT_EQ(fast("abcdef", "fedcba"), 1);
+  EXPECT_EQ(fast(std::string(64, 'a'), std::string(64, 'a')), 64);
+  EXPECT_EQ(fast(std::string(65, 'a'), std::string(3, 'a')), 3);
+  // Bytes outside the symbol alphabet compare like any other byte.
+  EXPECT_EQ(fast(std::string("x\0\xffy", 4), std::string("\xff\0y", 3)), 2);
+  // Beyond 32767 the length keeps its low 16 bits, as the 16-bit table's corner does.
+  EXPECT_EQ(fast(std::string(40000, 'c'), std::string(40000, 'c')), -25536);
+}
+
+}  // namespace
+}  // namespace GestalPrivate

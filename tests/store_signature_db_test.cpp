@@ -1,0 +1,363 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/SampleText.h"
+#include "engine/GSEnginePreferenceParameters.h"
+#include "store/GestalDB.h"
+#include "store_fixtures.h"
+#include "support/CaptureOutput.h"
+#include "support/FixedClock.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using GestalPrivate::GestalDB;
+using GestalPrivate::GSEnginePreferenceParameters;
+using GestalPrivate::GSEnginePreferenceParameters_Unlock;
+using GestalPrivate::MotionEntry;
+using GestalPrivate::MotionSample;
+using GestalTest::CaptureOutput;
+using GestalTest::FixedClock;
+using GestalTest::TempDir;
+using SignatureFixtures::execute;
+using SignatureFixtures::readRows;
+using Rows = std::vector<std::vector<std::string>>;
+
+constexpr uint32_t kUnchanged = 0xFFFFFFFFu;
+constexpr int64_t kStart = 1700000000000;
+
+MotionSample oneEntry(float time, float x) {
+  MotionEntry entry{};
+  entry[0] = time;
+  entry[1] = x;
+  return MotionSample{entry};
+}
+
+// The text exception of a call, or "" when it throws none.
+template <typename Call>
+std::string textThrownBy(Call call) {
+  try {
+    call();
+  } catch (const char* text) {
+    return text;
+  }
+  return "";
+}
+
+class SignatureDbTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<GestalDB> open(const GSEnginePreferenceParameters& profile = kBase) {
+    CaptureOutput out(1);
+    auto db = std::make_unique<GestalDB>(profile, dir.path());
+    out.take();
+    return db;
+  }
+  Rows rows(const std::string& sql) const { return readRows(file(), sql); }
+  std::string file() const { return dir.file("gestal.db"); }
+
+  static inline const GSEnginePreferenceParameters kBase{};
+  FixedClock clock{kStart};
+  TempDir dir;
+};
+
+TEST_F(SignatureDbTest, CreatesTheFileWithTheFourTablesAndVersionOne) {
+  CaptureOutput out(1);
+  GestalDB db(kBase, dir.path());
+  EXPECT_EQ(out.take(), "creating DB tables\ncreate gesture DB tables success\n");
+  EXPECT_EQ(db.path(), dir.path() + "gestal.db");
+
+  EXPECT_EQ(rows("select type, name, sql from sqlite_master order by rowid"),
+            (Rows{{"table", "item", "CREATE TABLE item(item_no,cmd,strength,signType)"},
+                  {"table", "sign", "CREATE TABLE sign(item_no,time,signature)"},
+                  {"table", "adapt_strength",
+                   "CREATE TABLE adapt_strength(action_index,verify_histories)"},
+                  {"table", "verify_history",
+                   "CREATE TABLE verify_history(action_index,time,verify_result)"}}));
+  EXPECT_EQ(rows("PRAGMA user_version"), (Rows{{"1"}}));
+}
+
+TEST_F(SignatureDbTest, ReopeningPrintsTheStoredVersionWhateverItIs) {
+  open();
+  ASSERT_TRUE(execute(file(), "PRAGMA user_version = 7;"));
+  CaptureOutput out(1);
+  GestalDB db(kBase, dir.path());
+  EXPECT_EQ(out.take(), "current signature DB schema version is 7\n");
+  EXPECT_EQ(rows("select count(*) from sqlite_master"), (Rows{{"4"}}));
+}
+
+TEST_F(SignatureDbTest, DirectoryTextIsUsedWithoutAddingASeparator) {
+  CaptureOutput out(1);
+  GestalDB db(kBase, dir.path() + "data");
+  out.take();
+  EXPECT_EQ(db.path(), dir.path() + "datagestal.db");
+  EXPECT_TRUE(GestalPrivate::fileIsReadable(dir.path() + "datagestal.db"));
+}
+
+TEST_F(SignatureDbTest, OpenFailuresThrowWithTheirTexts) {
+  try {
+    GestalDB db(kBase, dir.path() + "missing/");
+    FAIL() << "opened a file in a missing directory";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), "Can't open database: unable to open database file\n");
+  }
+
+  std::FILE* junk = std::fopen(file().c_str(), "w");
+  ASSERT_NE(junk, nullptr);
+  std::fputs("this is not a database file, just some text that is long enough", junk);
+  std::fclose(junk);
+  CaptureOutput err(2);
+  try {
+    GestalDB db(kBase, dir.path());
+    FAIL() << "accepted a file that is not a database";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), "check DB schema version failed");
+  }
+  EXPECT_EQ(err.take(), "get DB schema version error: file is not a database\n");
+  EXPECT_TRUE(GestalPrivate::fileIsReadable(file()));
+}
+
+TEST_F(SignatureDbTest, ActionsAreWrittenReadAndUpdatedColumnByColumn) {
+  auto db = open();
+  Gestal::GSAction missing = db->getAction(4);
+  EXPECT_EQ(missing.actionIndex, -1);
+  EXPECT_EQ(missing.cmd, "");
+  EXPECT_EQ(missing.strength, -1);
+  EXPECT_EQ(missing.remainingSignatures, 100);
+  EXPECT_EQ(db->getActionStrength(4), -1);
+
+  db->writeAction(4, "", kUnchanged);
+  EXPECT_EQ(rows("select item_no, typeof(item_no), cmd, typeof(cmd), strength, "
+                 "typeof(strength), signType from item"),
+            (Rows{{"4", "integer", "", "text", "-1", "integer", "NULL"}}));
+  Gestal::GSAction fresh = db->getAction(4);
+  EXPECT_EQ(fresh.actionIndex, 4);
+  EXPECT_EQ(fresh.strength, -1);
+  EXPECT_EQ(fresh.remainingSignatures, 3);
+
+  // Nothing to change: no statement, the row stays as it is.
+  db->writeAction(4, "", kUnchanged);
+  db->writeAction(4, "", 2);
+  db->writeAction(4, "open", kUnchanged);
+  EXPECT_EQ(rows("select item_no, cmd, strength, typeof(strength) from item"),
+            (Rows{{"4", "open", "2", "integer"}}));
+  EXPECT_EQ(db->getActionStrength(4), 2);
+  db->writeAction(4, "close", 12345);
+  EXPECT_EQ(rows("select cmd, strength from item"), (Rows{{"close", "12345"}}));
+
+  EXPECT_EQ(db->getSignatureType(4), 0);
+  db->setSignatureType(4, 2);
+  db->setSignatureType(9, 1);  // no such action: nothing is written
+  EXPECT_EQ(rows("select item_no, signType, typeof(signType) from item"),
+            (Rows{{"4", "2", "integer"}}));
+  EXPECT_EQ(db->getSignatureType(4), 2);
+
+  db->writeAction(2, "", 0);
+  EXPECT_EQ(db->getAllActionIndexes(), (std::vector<int32_t>{4, 2}));
+
+  EXPECT_EQ(textThrownBy([&] { db->writeAction(0, "", 1); }),
+            "invalid action index for writing action to DB");
+  EXPECT_EQ(rows("select count(*) from item"), (Rows{{"2"}}));
+}
+
+TEST_F(SignatureDbTest, RemainingSignaturesNeverGoNegative) {
+  auto db = open();
+  db->writeAction(1, "", 0);
+  db->addSignature(oneEntry(0, 1), 1);
+  EXPECT_EQ(db->getAction(1).remainingSignatures, 2);
+  for (int i = 0; i < 4; ++i) db->addSignature(oneEntry(0, 1), 1);
+  EXPECT_EQ(db->getSignatureCount(1), 5);
+  EXPECT_EQ(db->getAction(1).remainingSignatures, 0);
+}
+
+TEST_F(SignatureDbTest, SignaturesAreStoredAsJsonTextWithTheirTime) {
+  auto db = open();
+  MotionEntry first{0.0f, 1.0f, 0.25f, 0.1f, -0.0f, 2.0f, -3.5f, 0.0f, 0.0f, 1.0f};
+  MotionEntry second{20.0f, -5.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, -0.5f, 0.0f};
+  db->addSignature(MotionSample{first, second}, 3);
+
+  EXPECT_EQ(rows("select item_no, typeof(item_no), time, typeof(time), signature, "
+                 "typeof(signature) from sign"),
+            (Rows{{"3", "integer", "1700000000000", "integer",
+                   "[[0.0,1.0,0.25,0.100000001490116,-0.0,2.0,-3.5,0.0,0.0,1.0],"
+                   "[20.0,-5.0,0.0,0.0,0.0,0.0,0.0,0.5,-0.5,0.0]]",
+                   "text"}}));
+  std::vector<MotionSample> read = db->getLastNSignature(3, 3);
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0], (MotionSample{first, second}));
+}
+
+TEST_F(SignatureDbTest, InvalidSignatureIndexesAreRefusedOnlyForNonEmptySamples) {
+  auto db = open();
+  db->addSignature(MotionSample{}, 0);
+  db->addSignature(MotionSample{}, -5);
+  EXPECT_EQ(textThrownBy([&] { db->addSignature(oneEntry(0, 1), 0); }),
+            "addSignature to invalid action index");
+  EXPECT_EQ(rows("select count(*) from sign"), (Rows{{"0"}}));
+}
+
+TEST_F(SignatureDbTest, PruningKeepsTheMostRecentlyInsertedRowsWhateverTheirTime) {
+  auto db = open();
+  // Time runs backwards, so the row dropped (lowest rowid) holds the newest time.
+  for (int i = 0; i < 16; ++i) {
+    clock.setMillis(kStart - i * 1000);
+    db->addSignature(oneEntry(0, static_cast<float>(i)), 1);
+    db->addSignature(oneEntry(0, 100.0f), 2);
+  }
+  EXPECT_EQ(db->getSignatureCount(1), 15);
+  EXPECT_EQ(db->getSignatureCount(2), 15);
+  EXPECT_EQ(rows("select min(time), max(time) from sign where item_no = 1"),
+            (Rows{{std::to_string(kStart - 15000), std::to_string(kStart - 1000)}}));
+
+  // The unlock profile keeps 20.
+  db.reset();
+  auto unlock = open(GSEnginePreferenceParameters_Unlock{});
+  for (int i = 0; i < 6; ++i) unlock->addSignature(oneEntry(0, 1), 1);
+  EXPECT_EQ(unlock->getSignatureCount(1), 20);
+}
+
+TEST_F(SignatureDbTest, LastSignaturesComeNewestFirstAndAtMostN) {
+  auto db = open();
+  for (int i = 0; i < 4; ++i) {
+    clock.setMillis(kStart + i * 1000);
+    db->addSignature(oneEntry(0, static_cast<float>(i)), 1);
+  }
+  auto firstValues = [](const std::vector<MotionSample>& samples) {
+    std::vector<float> values;
+    for (const MotionSample& sample : samples) values.push_back(sample[0][1]);
+    return values;
+  };
+  EXPECT_EQ(firstValues(db->getLastNSignature(2, 1)), (std::vector<float>{3, 2}));
+  EXPECT_EQ(firstValues(db->getLastNSignature(0xFFFFFFFFu, 1)), (std::vector<float>{3, 2, 1, 0}));
+  EXPECT_TRUE(db->getLastNSignature(0, 1).empty());
+  EXPECT_TRUE(db->getLastNSignature(3, 2).empty());
+}
+
+TEST_F(SignatureDbTest, TimeSinceTheNewestSignatureKeepsTheLow32Bits) {
+  auto db = open();
+  EXPECT_EQ(db->getLastSignatureTime(1), -1);
+  db->addSignature(oneEntry(0, 1), 1);
+  clock.setMillis(kStart - 5000);
+  db->addSignature(oneEntry(0, 1), 1);
+  clock.setMillis(kStart + 2500);
+  EXPECT_EQ(db->getLastSignatureTime(1), 2500);
+  clock.setMillis(kStart + 2147483648LL);
+  EXPECT_EQ(db->getLastSignatureTime(1), std::numeric_limits<int32_t>::min());
+  clock.setMillis(kStart + 4294967296LL + 7);
+  EXPECT_EQ(db->getLastSignatureTime(1), 7);
+}
+
+TEST_F(SignatureDbTest, AdaptiveStrengthHistoryIsTextOfDigitsAndBlanks) {
+  auto db = open();
+  EXPECT_TRUE(db->getAdaptStrengthVerifyHistory(6).empty());
+  db->setAdaptStrengthVerifyHistory(6, {true, true, false});
+  EXPECT_EQ(rows("select action_index, typeof(action_index), verify_histories, "
+                 "typeof(verify_histories) from adapt_strength"),
+            (Rows{{"6", "integer", "1 1 0 ", "text"}}));
+  db->setAdaptStrengthVerifyHistory(6, {false, true});
+  EXPECT_EQ(rows("select action_index, verify_histories from adapt_strength"),
+            (Rows{{"6", "0 1 "}}));
+  EXPECT_EQ(db->getAdaptStrengthVerifyHistory(6), (std::vector<bool>{false, true}));
+
+  // Reading stops at the first item that is not a number; any non-zero number is a success.
+  ASSERT_TRUE(execute(file(), "update adapt_strength set verify_histories = '0 7 1 x 1'"));
+  EXPECT_EQ(db->getAdaptStrengthVerifyHistory(6), (std::vector<bool>{false, true, true}));
+
+  db->setAdaptStrengthVerifyHistory(6, {});
+  EXPECT_EQ(rows("select count(*) from adapt_strength"), (Rows{{"0"}}));
+}
+
+TEST_F(SignatureDbTest, FailedVerificationsAreCountedAndTimed) {
+  auto db = open();
+  EXPECT_EQ(db->getFailedVerificationCount(2), 0);
+  EXPECT_EQ(db->getSecondsSinceLastFailure(2), -1);
+  for (int i = 0; i < 3; ++i) {
+    clock.setMillis(kStart + i * 1000);
+    db->writeVerificationResult(2);
+  }
+  db->writeVerificationResult(5);
+  EXPECT_EQ(rows("select action_index, typeof(action_index), time, typeof(time), verify_result, "
+                 "typeof(verify_result) from verify_history where time = " +
+                 std::to_string(kStart)),
+            (Rows{{"2", "integer", std::to_string(kStart), "integer", "0", "integer"}}));
+  EXPECT_EQ(db->getFailedVerificationCount(2), 3);
+  clock.setMillis(kStart + 2000 + 10999);
+  EXPECT_EQ(db->getSecondsSinceLastFailure(2), 10);
+
+  // A success on record stops the count; a newest success means no failure to time.
+  ASSERT_TRUE(execute(
+      file(), "insert into verify_history values (2, " + std::to_string(kStart + 1500) + ", 1)"));
+  EXPECT_EQ(db->getFailedVerificationCount(2), 1);
+  ASSERT_TRUE(execute(
+      file(), "insert into verify_history values (2, " + std::to_string(kStart + 5000) + ", 1)"));
+  EXPECT_EQ(db->getFailedVerificationCount(2), 0);
+  EXPECT_EQ(db->getSecondsSinceLastFailure(2), -1);
+
+  db->delVerificationResult(2);
+  EXPECT_EQ(db->getFailedVerificationCount(2), 0);
+  EXPECT_EQ(db->getSecondsSinceLastFailure(2), -1);
+  EXPECT_EQ(db->getFailedVerificationCount(5), 1);
+}
+
+TEST_F(SignatureDbTest, DeletingAnActionClearsAllFourTables) {
+  auto db = open();
+  for (int index : {1, 2}) {
+    db->writeAction(index, "", 1);
+    db->addSignature(oneEntry(0, 1), index);
+    db->setAdaptStrengthVerifyHistory(index, {true});
+    db->writeVerificationResult(index);
+  }
+  db->delAction(1);
+  for (const char* table :
+       {"item where item_no", "sign where item_no", "adapt_strength where action_index",
+        "verify_history where action_index"}) {
+    EXPECT_EQ(rows(std::string("select count(*) from ") + table + " = 1"), (Rows{{"0"}})) << table;
+    EXPECT_EQ(rows(std::string("select count(*) from ") + table + " = 2"), (Rows{{"1"}})) << table;
+  }
+}
+
+TEST_F(SignatureDbTest, SqlErrorsArePrintedAndAbsorbedExceptForTheFailureTime) {
+  auto db = open();
+  db->writeAction(1, "", 0);
+  ASSERT_TRUE(execute(file(), "drop table sign; drop table verify_history;"));
+
+  CaptureOutput err(2);
+  EXPECT_TRUE(db->getLastNSignature(3, 1).empty());
+  EXPECT_EQ(db->getSignatureCount(1), 0);
+  EXPECT_EQ(db->getLastSignatureTime(1), -1);
+  db->addSignature(oneEntry(0, 1), 1);
+  EXPECT_EQ(db->getFailedVerificationCount(1), 0);
+  EXPECT_EQ(err.take(),
+            "getLastNSignature SQL error: no such table: sign\n"
+            "getSignatureCount SQL error: no such table: sign\n"
+            "getLastSignatureTime SQL error: no such table: sign\n"
+            "addSignature SQL error: no such table: sign\n"
+            "remove old signature in addSignature SQL error: no such table: sign\n"
+            "getActionCount SQL error: no such table: verify_history\n");
+
+  CaptureOutput quiet(2);
+  EXPECT_EQ(textThrownBy([&] { db->getSecondsSinceLastFailure(1); }), "sql error");
+  EXPECT_EQ(quiet.take(), "");
+}
+
+TEST_F(SignatureDbTest, BadColumnTextsEndTheReadAndLeaveNoStatementOpen) {
+  auto db = open();
+  ASSERT_TRUE(execute(file(),
+                      "insert into item values (0, '', 1, 0);"
+                      "insert into item values ('x', '', 1, 0);"
+                      "insert into sign values (8, 1, '[[1,2]]');"
+                      "insert into sign values (9, 'soon', '[]');"));
+  EXPECT_EQ(textThrownBy([&] { db->getAction(0); }), "Invalid action index (must > 0)");
+  EXPECT_THROW(db->getAllActionIndexes(), std::invalid_argument);
+  EXPECT_THROW(db->getLastNSignature(3, 8), GestalPrivate::SampleTextError);
+  EXPECT_THROW(db->getLastSignatureTime(9), std::invalid_argument);
+
+  // A statement left open would keep the tables locked against this.
+  EXPECT_TRUE(execute(file(), "drop table item; drop table sign;"));
+}
+
+}  // namespace
