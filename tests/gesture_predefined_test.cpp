@@ -237,14 +237,8 @@ TEST_F(PredefinedRecognition, AMissingModelFailsUntilTheFileExists) {
 }
 
 TEST_F(PredefinedRecognition, AFileWithoutTablesGivesAnEmptyClassifier) {
-  { ModelFile model(dir_.file("bare")); }
+  ModelFile(dir_.file("bare")).run("drop table weak_classifier");
   CaptureOutput err(2);
-  {
-    sqlite3* db = nullptr;
-    sqlite3_open(dir_.file("bare").c_str(), &db);
-    sqlite3_exec(db, "drop table weak_classifier", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-  }
   expectGesture(verify({}, "aaaa", "bare"), "", "", 0.0f, 0.0f);
   EXPECT_EQ(err.take(), "readWeakClassifiers SQL error: no such table: weak_classifier\n");
 }
@@ -344,14 +338,4 @@ TEST(PredefineGestureDB, ValuesThatDoNotConvertThrowAndNothingIsCached) {
   ASSERT_EQ(classifier.size(), 1u);
   EXPECT_EQ(classifier[0].alpha, 2.0f);
   EXPECT_EQ(classifier[0].templates.begin()->second.size(), 1u);
-}
-
-TEST(PredefineGestureDB, OpeningNeedsAnExistingFile) {
-  TempDir dir;
-  try {
-    GestalPredefineGestureDB db(dir.file("absent"));
-    FAIL() << "a missing model was opened";
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "Predefine Gesture DB not found.");
-  }
 }
