@@ -64,7 +64,6 @@ std::vector<MotionSample> GestalCustomGestureDB::getCustomSamples(const std::str
   select.bind(1, nameSpace).bind(2, gestureIndex);
   const int data = select.column("data");
   while (select.step()) {
-    if (data < 0) continue;
     // A row that does not decode is reported and left out; the gesture keeps its other samples.
     try {
       samples.push_back(readSampleText(select.text(data)));
@@ -86,9 +85,7 @@ std::vector<std::string> GestalCustomGestureDB::getAllCustomGestureIndexes(
   SqliteStatement select(*connection_, kSelectIndexes);
   select.bind(1, nameSpace);
   const int index = select.column("gesture_index");
-  while (select.step()) {
-    if (index >= 0) indexes.push_back(select.text(index));
-  }
+  while (select.step()) indexes.push_back(select.text(index));
   if (select.failed()) {
     std::fprintf(stderr, "getAllCustomGestureIndexes SQL error: %s\n", select.error().c_str());
   }

@@ -23,10 +23,9 @@ int16_t low16(int64_t value) {
 // zero first, booleans are 1 and 0; other types fail with the JSON library's exception.
 int16_t templateValue(const nlohmann::json& value) {
   if (value.is_number_float()) {
-    const double number = value.get<double>();
-    if (!std::isfinite(number)) throw std::out_of_range("template value is not finite");
-    // fmod of an integral double is exact and keeps the value within int64 range.
-    return low16(static_cast<int64_t>(std::fmod(std::trunc(number), 65536.0)));
+    // The parser refuses numbers that overflow a double, so the value is finite here. fmod of an
+    // integral double is exact and brings it within range of int64.
+    return low16(static_cast<int64_t>(std::fmod(std::trunc(value.get<double>()), 65536.0)));
   }
   if (value.is_boolean()) return value.get<bool>() ? 1 : 0;
   if (value.is_number_unsigned()) return low16(static_cast<int64_t>(value.get<uint64_t>()));

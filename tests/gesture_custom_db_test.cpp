@@ -44,17 +44,9 @@ Rows query(const std::string& path, const std::string& sql) {
   return rows;
 }
 
-void insertData(const std::string& path, const std::string& index, const std::string& data) {
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  sqlite3_stmt* statement = nullptr;
-  sqlite3_prepare_v2(db, "insert into custom_gesture_simples values ('player', ?1, ?2)", -1,
-                     &statement, nullptr);
-  sqlite3_bind_text(statement, 1, index.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_text(statement, 2, data.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_step(statement);
-  sqlite3_finalize(statement);
-  sqlite3_close(db);
+// Stores a row as another program might have written it.
+void insertData(const std::string& path, const std::string& data) {
+  query(path, "insert into custom_gesture_simples values ('player', '3', '" + data + "')");
 }
 
 MotionSample sampleOf(float first, int entries) {
@@ -267,9 +259,9 @@ TEST(CustomGestureDBRows, StoredTextsThatDoNotDecodeAreSkipped) {
             "[[0.0,1.0,1.0,1.0,null,1.0,1.0,1.0,1.0,1.0]]");
   for (const char* bad :
        {"not json", "[[1,2,3]]", "null", "{\"a\":1}", "[[1,2,3,4,5,6,7,8,9,\"x\"]]"}) {
-    insertData(path, "3", bad);
+    insertData(path, bad);
   }
-  insertData(path, "3", "[[1,2,3,4,5,6,7,8,9,10]]");
+  insertData(path, "[[1,2,3,4,5,6,7,8,9,10]]");
 
   CaptureOutput err(2);
   const std::vector<MotionSample> read = db->getCustomSamples("player", "3");
