@@ -45,6 +45,10 @@ class GestalGestureRecognition {
   bool isTwoGestureSimilar(const MotionSample& first, const MotionSample& second);
 
  private:
+  // The cached samples of a gesture, read from the database on first use of its key.
+  const std::vector<MotionSample>& cachedCustomSamples(const std::string& nameSpace,
+                                                       const std::string& gestureIndex);
+
   std::string directory_;
   std::unique_ptr<GestalCustomGestureDB> customDB_;
   std::map<std::string, std::unique_ptr<GestalPredefineGestureDB>> predefinedDBs_;

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "gesture/GestalGestureRecognition.h"
+#include "gesture/GestalPredefineGestureDB.h"
+#include "support/TempDir.h"
+#include "tools/model/Evaluation.h"
+#include "tools/model/ModelFile.h"
+#include "tools/model/ModelTrainer.h"
+#include "tools/model/RecordingSet.h"
+
+namespace {
+
+using namespace GestalPrivate;
+
+// A training run small enough for a unit test: a few users, two symbol parameter sets.
+struct SmallRun {
+  RecordingSet training;
+  RecordingSet validation;
+  AdaboostClassifier classifier;
+  double internalTrainingAccuracy = 0.0;
+
+  explicit SmallRun(uint64_t seed) {
+    SyntheticUsers users = drawSyntheticUsers(seed, 4, 3);
+    training = synthesizeRecordings(users.training, 2);
+    validation = synthesizeRecordings(users.validation, 2);
+    TrainerOptions options;
+    options.rounds = 4;
+    options.candidatesPerGesture = 4;
+    options.grid = {{200, 2, 2}, {300, 3, 4}};
+    options.bStep = 0.1f;
+    options.seed = seed;
+    ModelTrainer trainer(training, options);
+    classifier = trainer.train();
+    internalTrainingAccuracy = trainer.trainingAccuracy();
+  }
+};
+
+std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(ModelTrainerTest, LibraryReadsTheModelAndAgreesWithTheTrainer) {
+  SmallRun run(7);
+  ASSERT_EQ(run.classifier.size(), 4u);
+  GestalTest::TempDir dir;
+  writeModelFile(dir.file("small_model"), run.classifier);
+
+  GestalPredefineGestureDB db(dir.file("small_model"));
+  std::vector<PredefinedGesture> gestures = db.readGestures();
+  ASSERT_EQ(gestures.size(), 3u);
+  EXPECT_EQ(gestures[0].id, "1");
+  EXPECT_EQ(gestures[0].name, "C");
+  EXPECT_EQ(gestures[1].name, "DOWN");
+  EXPECT_EQ(gestures[2].id, "3");
+  EXPECT_EQ(gestures[2].name, "HEART");
+
+  // Every number survives the file: ids, weights, template values and parameters.
+  AdaboostClassifier read = db.readWeakClassifiers();
+  ASSERT_EQ(read.size(), run.classifier.size());
+  for (std::size_t w = 0; w < read.size(); ++w) {
+    EXPECT_EQ(read[w].id, static_cast<int32_t>(w + 1));
+    EXPECT_EQ(std::bit_cast<uint32_t>(read[w].alpha),
+              std::bit_cast<uint32_t>(run.classifier[w].alpha));
+    ASSERT_EQ(read[w].templates.size(), 3u);
+    auto written = run.classifier[w].templates.begin();
+    for (const auto& [gesture, templates] : read[w].templates) {
+      EXPECT_EQ(gesture.name, written->first.name);
+      ASSERT_EQ(templates.size(), written->second.size());
+      for (std::size_t t = 0; t < templates.size(); ++t) {
+        EXPECT_EQ(templates[t].data, written->second[t].data);
+        EXPECT_EQ(templates[t].f, written->second[t].f);
+        EXPECT_EQ(templates[t].c, written->second[t].c);
+        EXPECT_EQ(templates[t].u, written->second[t].u);
+        EXPECT_EQ(templates[t].b, written->second[t].b);
+      }
+      ++written;
+    }
+  }
+
+  // The library's verification names the same gesture with the same score, bit for bit, so the
+  // accuracy the trainer reports is the accuracy a host will see.
+  GestalGestureRecognition recognizer(dir.path());
+  std::size_t correct = 0;
+  for (const Recording& recording : run.validation.recordings) {
+    PredefinedGesture answer =
+        recognizer.verifyPredefinedGesture("small_model", {}, recording.sample);
+    Verdict verdict = classify(read, recording.sample);
+    EXPECT_EQ(answer.name, verdict.name) << recording.origin;
+    EXPECT_EQ(std::bit_cast<uint32_t>(answer.score), std::bit_cast<uint32_t>(verdict.score))
+        << recording.origin;
+    if (answer.name == run.validation.gestures[recording.gesture]) ++correct;
+  }
+  Evaluation validation = evaluate(read, run.validation);
+  EXPECT_EQ(validation.correct, correct);
+  EXPECT_EQ(validation.total, run.validation.recordings.size());
+
+  // The scores the trainer accumulated while boosting are the library's scores too.
+  EXPECT_EQ(evaluate(read, run.training).accuracy(), run.internalTrainingAccuracy);
+  EXPECT_EQ(evaluate(run.classifier, run.validation).correct, correct);
+}
+
+TEST(ModelTrainerTest, SameSeedWritesTheSameBytes) {
+  GestalTest::TempDir dir;
+  writeModelFile(dir.file("first"), SmallRun(3).classifier);
+  writeModelFile(dir.file("second"), SmallRun(3).classifier);
+  writeModelFile(dir.file("other"), SmallRun(4).classifier);
+  EXPECT_FALSE(fileBytes(dir.file("first")).empty());
+  EXPECT_EQ(fileBytes(dir.file("first")), fileBytes(dir.file("second")));
+  EXPECT_NE(fileBytes(dir.file("first")), fileBytes(dir.file("other")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("first.partial")));
+}
+
+TEST(ModelTrainerTest, NumbersAreWrittenAsShortestRoundTripText) {
+  EXPECT_EQ(floatText(0.46f), "0.46");
+  EXPECT_EQ(floatText(1.0f / 3.0f), "0.33333334");
+  EXPECT_EQ(floatText(0.0f), "0");
+  EXPECT_EQ(floatText(12.5f), "12.5");
+  GestureTemplate t{{}, 300, 2, 4, 0.46f};
+  EXPECT_EQ(templateParameters(t), R"({"b":0.46,"c":2,"f":300,"u":4})");
+}
+
+TEST(ModelTrainerTest, SelectionFollowsTheLibrary) {
+  const float tie[] = {1.5f, 0.5f, 1.5f};
+  EXPECT_EQ(bestScoreIndex(tie, 3), 0u);
+  const float later[] = {0.5f, 2.0f, 1.5f};
+  EXPECT_EQ(bestScoreIndex(later, 3), 1u);
+  const float none[] = {0.0f, -1.0f, 0.0f};
+  EXPECT_EQ(bestScoreIndex(none, 3), kNoGesture);
+  EXPECT_EQ(classify({}, MotionSample(3)).name, "");
+}
+
+TEST(ModelTrainerTest, SyntheticUsersAreDistinctAndReproducible) {
+  SyntheticUsers users = drawSyntheticUsers(11, 5, 3);
+  ASSERT_EQ(users.training.size(), 5u);
+  ASSERT_EQ(users.validation.size(), 3u);
+  for (uint64_t seed : users.validation) {
+    EXPECT_EQ(std::count(users.training.begin(), users.training.end(), seed), 0);
+  }
+  EXPECT_EQ(drawSyntheticUsers(11, 5, 3).validation, users.validation);
+  EXPECT_NE(drawSyntheticUsers(12, 5, 3).training, users.training);
+
+  RecordingSet set = synthesizeRecordings({users.training[0]}, 2);
+  EXPECT_EQ(set.gestures, (std::vector<std::string>{"C", "DOWN", "HEART"}));
+  ASSERT_EQ(set.recordings.size(), 6u);
+  EXPECT_EQ(set.recordings[2].gesture, 1u);
+  EXPECT_EQ(set.recordings[5].gesture, 2u);
+}
+
+}  // namespace
