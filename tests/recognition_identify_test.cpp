@@ -153,17 +153,6 @@ TEST_F(IdentifyTest, TooManyFailuresLockTheActionForTheLockTime) {
   EXPECT_EQ(failures(1), "0");
 }
 
-TEST_F(IdentifyTest, OldFailuresAreForgottenAfterTheLockTime) {
-  recognition->setMaxFailedTrials(3);
-  recognition->setLockTimeSeconds(60);
-  enrol(1, 0, kThreeX);
-  identify({1}, zRecording(200));
-  identify({1}, zRecording(200));
-  clock.advanceSeconds(61);
-  EXPECT_EQ(identify({1}, zRecording(200)), noMatch(2, 0));
-  EXPECT_EQ(failures(1), "1");
-}
-
 TEST_F(IdentifyTest, WithoutThePolicyNothingIsRecordedOrRaised) {
   recognition->setMaxFailedTrials(0);
   enrol(1, 0, kThreeX);
@@ -172,15 +161,6 @@ TEST_F(IdentifyTest, WithoutThePolicyNothingIsRecordedOrRaised) {
   recognition->setLockTimeSeconds(0);
   EXPECT_EQ(identify({}, zRecording(200)), identified({}));
   EXPECT_EQ(failures(1), "0");
-}
-
-TEST_F(IdentifyTest, ANegativeLockTimeLocksForever) {
-  recognition->setMaxFailedTrials(1);
-  recognition->setLockTimeSeconds(-1);
-  enrol(1, 0, kThreeX);
-  EXPECT_EQ(identify({1}, zRecording(200)), noMatch(0, INT_MAX));
-  clock.advanceSeconds(1000000);
-  EXPECT_EQ(identify({1}, xPrefix(200)), locked(INT_MAX));
 }
 
 TEST_F(IdentifyTest, TwoAcceptedActionsAreAFailure) {
@@ -216,21 +196,6 @@ TEST_F(IdentifyTest, AcceptanceIsJudgedOnlyAfterAMatchFromTheThirdComparisonOn) 
   EXPECT_EQ(identify({1}, xPrefix(200)), identified({1}));
   EXPECT_EQ(identify({2}, xPrefix(200)), identified({}));
   EXPECT_EQ(identify({3}, xPrefix(200)), identified({}));
-}
-
-TEST_F(IdentifyTest, ARatioEqualToTheAcceptanceRatioIsNotEnough) {
-  useProfile(GSEnginePreferenceParameters_Unlock{});
-  recognition->setMaxFailedTrials(0);
-  // Newest first, comparisons 7, 8 and 9 match: 3 of 10 is exactly 0.3.
-  std::vector<MotionSample> signatures{xPrefix(200), xPrefix(200), xPrefix(200)};
-  for (int i = 0; i < 7; ++i) signatures.push_back(xPrefix(100));
-  enrol(1, 0, signatures);
-  EXPECT_EQ(identify({1}, xPrefix(200)), identified({}));
-  // With comparison 6 matching too, 3 of 9 at comparison 8 is enough.
-  db->delSignatures(1);
-  signatures[3] = xPrefix(200);
-  enrol(1, 0, signatures);
-  EXPECT_EQ(identify({1}, xPrefix(200)), identified({1}));
 }
 
 TEST_F(IdentifyTest, StaleActionsAndWeakerStrengthsAreVerifiedMoreLeniently) {

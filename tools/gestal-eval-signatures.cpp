@@ -70,6 +70,7 @@ struct Trial {
 
 struct Tally {
   int enrolled = 0, enrolledFromThree = 0, notEnrolled = 0;
+  std::map<int32_t, int> refusals;  // enrolment refusals by code, -1 for enrolments given up
   int genuine = 0, genuineAccepted = 0;
   int impostor = 0, impostorAccepted = 0;
 };
@@ -85,13 +86,16 @@ class Evaluation {
   }
 
   // Offers the user's performances until the enrolment completes; returns how many it took, or 0.
-  std::size_t enrol(int32_t action, const std::vector<MotionSample>& own) {
+  std::size_t enrol(int32_t action, const std::vector<MotionSample>& own,
+                    std::map<int32_t, int>& refusals) {
     for (std::size_t i = 0; i < own.size() && i < kMaxEnrolmentSamples; ++i) {
       try {
         if (training_.train(action, own[i]).progress == 1.0f) return i + 1;
-      } catch (const GestalPrivate::GestalTrainingInputException&) {
+      } catch (const GestalPrivate::GestalTrainingInputException& e) {
         // A refused sample is simply not held; the next one is offered.
+        ++refusals[e.code];
       } catch (const GestalPrivate::GestalTrainingFailedException&) {
+        ++refusals[-1];
         return 0;
       }
     }
@@ -120,7 +124,7 @@ Tally run(const std::vector<Trial>& trials) {
   Tally tally;
   std::vector<std::size_t> used(trials.size(), 0);
   for (std::size_t t = 0; t < trials.size(); ++t) {
-    used[t] = evaluation.enrol(static_cast<int32_t>(t + 1), trials[t].own);
+    used[t] = evaluation.enrol(static_cast<int32_t>(t + 1), trials[t].own, tally.refusals);
     if (used[t] == 0) {
       ++tally.notEnrolled;
       std::fprintf(stderr, "  %s: not enrolled\n", trials[t].name.c_str());
@@ -152,6 +156,9 @@ void report(const char* title, const Tally& tally) {
   std::printf("%s\n", title);
   std::printf("  enrolled %d of %d actions (%d from exactly three performances)\n", tally.enrolled,
               tally.enrolled + tally.notEnrolled, tally.enrolledFromThree);
+  std::printf("  enrolment refusals by code (-1: given up):");
+  for (const auto& [code, count] : tally.refusals) std::printf(" %d:%d", code, count);
+  std::printf("\n");
   std::printf("  genuine accepted:  %d of %d (%.1f%%)\n", tally.genuineAccepted, tally.genuine,
               share(tally.genuineAccepted, tally.genuine));
   std::printf("  impostor accepted: %d of %d (%.2f%%)\n", tally.impostorAccepted, tally.impostor,
