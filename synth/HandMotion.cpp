@@ -47,6 +47,10 @@ HandMotion::HandMotion(MotionPath path, bool mirror, const User& user, const Var
   aimYaw = user.aimYawRadians;
   aimPitch = user.aimPitchRadians;
   follow = user.wristFollow;
+  // The aim follows the hand around the middle of its path, not around the starting point.
+  constexpr int kPoints = 32;
+  for (int i = 0; i <= kPoints; ++i) centre += position(motionSeconds * i / kPoints);
+  centre = centre * (1.0 / (kPoints + 1));
 }
 
 Vec3 HandMotion::position(double seconds) const {
@@ -78,10 +82,10 @@ Vec3 HandMotion::acceleration(double seconds) const {
 HandMotion::Aim HandMotion::aim(double seconds) const {
   // The wrist turns the controller toward where the hand goes and rolls it with the sideways
   // speed, about 0.1 rad per 0.1 m and per 0.7 m/s.
-  const Vec3 p = position(seconds);
+  const Vec3 p = position(seconds) - centre;
   const Vec3 velocity = (position(seconds + kStep) - position(seconds - kStep)) * (0.5 / kStep);
   const double side = mirror ? -1.0 : 1.0;
-  return Aim{aimYaw + follow * 0.9 * p.x, aimPitch + follow * 1.1 * p.y,
+  return Aim{aimYaw + follow * 0.9 * p.x, aimPitch + follow * 0.8 * p.y,
              side * follow * 0.15 * velocity.x};
 }
 

@@ -44,6 +44,7 @@ class HandMotion {
   double aimYaw;
   double aimPitch;
   double follow;
+  Vec3 centre;
 };
 
 }  // namespace GestalSynth

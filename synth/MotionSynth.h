@@ -17,8 +17,8 @@
 //              wrist turning with the hand, plus gyro noise;
 //   direction  the controller's pointing unit vector: forward (-z) turned by the user's resting
 //              aim and by the wrist following the hand, so mostly horizontal and never near +z.
-// Every recording starts and ends with the hand at rest (acceleration near zero) and lasts at
-// most about 5 s.
+// Every recording starts and ends with the hand at rest (acceleration near zero) and stays well
+// under 10 s: a drawn shape lasts about 1 to 3 s, a signature up to about 8 s with its rests.
 namespace GestalSynth {
 
 inline constexpr double kReadingsPerSecond = 90.0;

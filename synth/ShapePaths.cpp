@@ -44,11 +44,14 @@ MotionPath circle() {
 }
 
 MotionPath zigZag() {
-  // Four strokes left to right, alternately down and up; neighbours overlap a little.
+  // Four quick strokes left to right, alternately down and up; neighbours overlap a little.
   MotionPath path;
-  const Vec3 corners[] = {
-      {-0.2, 0.1, 0.0}, {-0.1, -0.1, 0.0}, {0.0, 0.1, 0.0}, {0.1, -0.1, 0.0}, {0.2, 0.1, 0.0}};
-  for (int i = 0; i < 4; ++i) path.append(Curve::line(corners[i], corners[i + 1]), 0.3, 0.5, 0.06);
+  const Vec3 corners[] = {{-0.16, 0.07, 0.0},
+                          {-0.08, -0.07, 0.0},
+                          {0.0, 0.07, 0.0},
+                          {0.08, -0.07, 0.0},
+                          {0.16, 0.07, 0.0}};
+  for (int i = 0; i < 4; ++i) path.append(Curve::line(corners[i], corners[i + 1]), 0.22, 0.5, 0.04);
   return path;
 }
 

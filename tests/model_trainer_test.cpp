@@ -108,6 +108,43 @@ TEST(ModelTrainerTest, LibraryReadsTheModelAndAgreesWithTheTrainer) {
   EXPECT_EQ(evaluate(run.classifier, run.validation).correct, correct);
 }
 
+TEST(ModelTrainerTest, OwnGestureNamesAndTargetsWork) {
+  // Two gestures of a user's own folder: names and ids come from the set, in name order.
+  SyntheticUsers users = drawSyntheticUsers(5, 3, 1);
+  RecordingSet all = synthesizeRecordings(users.training, 2);
+  RecordingSet set{{"push", "wave"}, {}};
+  for (Recording& recording : all.recordings) {
+    if (recording.gesture == 0) continue;
+    recording.gesture = recording.gesture == 1 ? 0 : 1;
+    set.recordings.push_back(std::move(recording));
+  }
+  TrainerOptions options;
+  options.rounds = 2;
+  options.candidatesPerGesture = 3;
+  options.grid = {{300, 3, 4}};
+  AdaboostClassifier classifier = ModelTrainer(set, options).train();
+  ASSERT_EQ(classifier.size(), 2u);
+  GestalTest::TempDir dir;
+  writeModelFile(dir.file("own"), classifier);
+
+  GestalPredefineGestureDB db(dir.file("own"));
+  std::vector<PredefinedGesture> gestures = db.readGestures();
+  ASSERT_EQ(gestures.size(), 2u);
+  EXPECT_EQ(gestures[0].id, "1");
+  EXPECT_EQ(gestures[0].name, "push");
+  EXPECT_EQ(gestures[1].id, "2");
+  EXPECT_EQ(gestures[1].name, "wave");
+
+  GestalGestureRecognition recognizer(dir.path());
+  const MotionSample& wave = set.recordings.back().sample;
+  PredefinedGesture everything = recognizer.verifyPredefinedGesture("own", {}, wave);
+  PredefinedGesture onlyWave = recognizer.verifyPredefinedGesture("own", {"wave"}, wave);
+  EXPECT_EQ(everything.name, "wave");
+  EXPECT_EQ(onlyWave.name, "wave");
+  EXPECT_EQ(onlyWave.score, everything.score);
+  EXPECT_EQ(recognizer.verifyPredefinedGesture("own", {"HEART"}, wave).name, "");
+}
+
 TEST(ModelTrainerTest, SameSeedWritesTheSameBytes) {
   GestalTest::TempDir dir;
   writeModelFile(dir.file("first"), SmallRun(3).classifier);
