@@ -101,13 +101,6 @@ TEST_F(AdaptTest, AStaleActionLearnsWithoutComparing) {
   EXPECT_EQ(db->getSignatureCount(3), 3);
 }
 
-TEST_F(AdaptTest, EveryAcceptedSampleIsLearnedInTheUnlockProfile) {
-  useProfile(GSEnginePreferenceParameters_Unlock{});
-  enrol(1, 0, {xPrefix(200), xPrefix(200), xPrefix(200)});
-  learning->learnFromMatch(yRecording(200), 1);
-  EXPECT_EQ(db->getSignatureCount(1), 4);
-}
-
 TEST_F(AdaptTest, CandidatesAreLearnedOnlyWithAClearLeader) {
   useProfile(GSEnginePreferenceParameters_Unlock{});
   enrol(1, 4, {xPrefix(200), xPrefix(200), xPrefix(200)});
@@ -165,35 +158,6 @@ TEST_F(AdaptStrengthTest, NineSuccessesOutOfTenTightenTheLoosestLevel) {
   EXPECT_EQ(history(7), "1 ");
   adapt.updateStrength(7, xPrefix(200));
   EXPECT_EQ(db->getActionStrength(7), 3);
-}
-
-TEST_F(AdaptStrengthTest, OutcomeNeedsMoreThanHalfOfTheNewestSignatures) {
-  // Newest three: 200, 100, 100; at level 3 the sample matches only the first.
-  enrol(8, 4, {xPrefix(200), xPrefix(100), xPrefix(100), xPrefix(200)});
-  enrol(9, 4, {});
-  enrol(6, 2, {xPrefix(200), xPrefix(200), xPrefix(200)});
-  AdaptStrength adapt(db.get(), GSEnginePreferenceParameters{}, 1.0f);
-  adapt.updateStrength(8, xPrefix(200));
-  adapt.updateStrength(9, xPrefix(200));
-  adapt.updateStrength(6, xPrefix(200));
-  adapt.updateStrength(5, xPrefix(200));
-  EXPECT_EQ(history(8), "0 ");
-  EXPECT_EQ(history(9), "0 ");
-  EXPECT_EQ(history(6), "none");
-  EXPECT_EQ(history(5), "none");
-}
-
-TEST_F(AdaptStrengthTest, HistoryIsReadOnceAndThenServedFromMemory) {
-  enrol(7, 4, {xPrefix(200), xPrefix(200), xPrefix(200)});
-  db->setAdaptStrengthVerifyHistory(7, {true, true, true, true, true, true, true, true});
-  AdaptStrength adapt(db.get(), GSEnginePreferenceParameters{}, 1.0f);
-  EXPECT_EQ(adapt.getVerifyHistory(7).size(), 8u);
-  db->delAdaptStrengthVerifyHistory(7);
-  adapt.updateStrength(7, xPrefix(200));
-  EXPECT_EQ(history(7), "1 1 1 1 1 1 1 1 1 ");
-  adapt.setVerifyHistory(7, {});
-  EXPECT_TRUE(adapt.getVerifyHistory(7).empty());
-  EXPECT_EQ(history(7), "none");
 }
 
 }  // namespace
