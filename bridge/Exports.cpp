@@ -107,12 +107,21 @@ Gestal::GSAction failedAction() {
 
 // Zero-fills the buffer and copies `text` and a terminating zero into it, as a bounded copy does:
 // copying stops at an embedded zero byte, and a buffer too small for the text and its zero is left
-// all zero. Returns 0, ERANGE or EINVAL.
-int32_t copyOut(const std::string& text, char* buffer, uint64_t bufferSize) {
-  if (buffer == nullptr) return EINVAL;
+// all zero. Returns 0, ERANGE or EINVAL; the last two also print a line on stderr.
+int32_t copyOut(const char* exportName, const std::string& text, char* buffer,
+                uint64_t bufferSize) {
+  if (buffer == nullptr) {
+    reportFailure(exportName, "the buffer is null");
+    return EINVAL;
+  }
   std::memset(buffer, 0, bufferSize);
   const std::size_t length = strnlen(text.data(), text.size());
-  if (bufferSize <= length) return ERANGE;
+  if (bufferSize <= length) {
+    reportFailure(exportName, ("a buffer of " + std::to_string(bufferSize) +
+                               " bytes cannot hold the name and its terminating zero")
+                                  .c_str());
+    return ERANGE;
+  }
   std::memcpy(buffer, text.data(), length);
   return 0;
 }
@@ -326,11 +335,13 @@ void VerifyPredefinedGesture(GestalHandle, const char* classifier, uint64_t clas
 }
 
 int32_t GetResultGesture(const GestalGestureName* name, char* buffer, uint64_t bufferSize) {
+  constexpr const char* kName = "GetResultGesture";
   if (name == nullptr) {
-    copyOut(std::string(), buffer, bufferSize);
+    reportFailure(kName, "the name handle is null");
+    if (buffer != nullptr) std::memset(buffer, 0, bufferSize);
     return EINVAL;
   }
-  return copyOut(*reinterpret_cast<const std::string*>(name), buffer, bufferSize);
+  return copyOut(kName, *reinterpret_cast<const std::string*>(name), buffer, bufferSize);
 }
 
 float VerifySingleGesture(GestalHandle, int32_t gesture, const float* data, uint64_t numDataEntry,
@@ -444,7 +455,10 @@ CustomGestureResult* IdentifyCustomGestureStr(GestalHandle, const char* targets,
 }
 
 int32_t GetGSCustomGestureRecognizeGestureInt(const CustomGestureResult* result) {
-  if (result == nullptr) return -1;
+  if (result == nullptr) {
+    reportFailure("GetGSCustomGestureRecognizeGestureInt", "the result is null");
+    return -1;
+  }
   const char* text = result->matchedGesture.c_str();
   char* end = nullptr;
   errno = 0;
@@ -455,16 +469,22 @@ int32_t GetGSCustomGestureRecognizeGestureInt(const CustomGestureResult* result)
 
 void GetGSCustomGestureRecognizeGestureStr(const CustomGestureResult* result, char* buffer,
                                            uint64_t bufferSize) {
+  constexpr const char* kName = "GetGSCustomGestureRecognizeGestureStr";
   if (result == nullptr) {
-    copyOut(std::string(), buffer, bufferSize);
+    reportFailure(kName, "the result is null");
+    if (buffer != nullptr) std::memset(buffer, 0, bufferSize);
     return;
   }
   const std::string& matched = result->matchedGesture;
-  copyOut(matched.size() >= 5 ? matched.substr(5) : std::string(), buffer, bufferSize);
+  copyOut(kName, matched.size() >= 5 ? matched.substr(5) : std::string(), buffer, bufferSize);
 }
 
 float GetGSCustomGestureRecognizeGestureConfidence(const CustomGestureResult* result) {
-  return result != nullptr ? result->confidence : 0.0f;
+  if (result == nullptr) {
+    reportFailure("GetGSCustomGestureRecognizeGestureConfidence", "the result is null");
+    return 0.0f;
+  }
+  return result->confidence;
 }
 
 void DeleteGSCustomGestureRecognizeGesture(CustomGestureResult* result) {

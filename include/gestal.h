@@ -222,7 +222,7 @@ GESTAL_API void VerifyPredefinedGesture(GestalHandle handle, const char* classif
 
 /* Zero-fills the `bufferSize` bytes at `buffer`, then copies the name and its terminating zero
  * into it. Returns 0, or ERANGE (34) with the buffer left all zero when it is too small, or
- * EINVAL (22) when `name` or `buffer` is null. */
+ * EINVAL (22) when `name` or `buffer` is null; both failures also print one line on stderr. */
 GESTAL_API int32_t GetResultGesture(const GestalGestureName* name, char* buffer,
                                     uint64_t bufferSize);
 
@@ -266,16 +266,19 @@ GESTAL_API CustomGestureResult* IdentifyCustomGestureStr(GestalHandle handle, co
                                                          uint64_t entryLength);
 
 /* The matched gesture of an integer-indexed identification, read as a decimal integer; -1 when
- * nothing was matched, the match is not a number in the 32-bit range, or `result` is null. */
+ * nothing was matched, the match is not a number in the 32-bit range, or `result` is null (which
+ * also prints one line on stderr). */
 GESTAL_API int32_t GetGSCustomGestureRecognizeGestureInt(const CustomGestureResult* result);
 
 /* Zero-fills the buffer, then copies the matched gesture name of a named identification (without
  * its five-character name-space prefix) and a terminating zero into it. When the buffer is too
- * small, or `result` or `buffer` is null, the buffer is left all zero. */
+ * small, or `result` or `buffer` is null, the buffer is left all zero and one line is printed on
+ * stderr. */
 GESTAL_API void GetGSCustomGestureRecognizeGestureStr(const CustomGestureResult* result,
                                                       char* buffer, uint64_t bufferSize);
 
-/* The confidence of the match (the mean similarity of the matched gesture); 0 for null. */
+/* The confidence of the match (the mean similarity of the matched gesture); 0, and one line on
+ * stderr, for null. */
 GESTAL_API float GetGSCustomGestureRecognizeGestureConfidence(const CustomGestureResult* result);
 
 /* Releases a result; null is ignored. */

@@ -196,12 +196,25 @@ TEST_F(TraceTest, CustomGestureCalls) {
 }
 
 TEST(ResultReaders, NullRecords) {
+  CaptureOutput err(2);
   EXPECT_EQ(GetActionIndex(nullptr), -1);
   EXPECT_EQ(GetErrorType(nullptr), 0);
-  EXPECT_EQ(GetGSCustomGestureRecognizeGestureInt(nullptr), -1);
-  EXPECT_EQ(GetGSCustomGestureRecognizeGestureConfidence(nullptr), 0.0f);
   GestalStatusBlock status{-204, {0.4f}, 3};
   EXPECT_EQ(GetErrorType(&status), -204);
+  // Null is an answer of its own for the readers above; for these it is a host error.
+  EXPECT_EQ(err.take(), "");
+  CaptureOutput hostError(2);
+  EXPECT_EQ(GetGSCustomGestureRecognizeGestureInt(nullptr), -1);
+  EXPECT_EQ(GetGSCustomGestureRecognizeGestureConfidence(nullptr), 0.0f);
+  char buffer[4] = {'x', 'x', 'x', 'x'};
+  GetGSCustomGestureRecognizeGestureStr(nullptr, buffer, sizeof buffer);
+  EXPECT_EQ(std::string(buffer, 4), std::string(4, '\0'));
+  EXPECT_EQ(GetResultGesture(nullptr, buffer, sizeof buffer), EINVAL);
+  EXPECT_EQ(hostError.take(),
+            "gestal: GetGSCustomGestureRecognizeGestureInt failed: the result is null\n"
+            "gestal: GetGSCustomGestureRecognizeGestureConfidence failed: the result is null\n"
+            "gestal: GetGSCustomGestureRecognizeGestureStr failed: the result is null\n"
+            "gestal: GetResultGesture failed: the name handle is null\n");
 }
 
 TEST(ResultReaders, MatchedGestureAsInteger) {
@@ -231,7 +244,11 @@ TEST(ResultReaders, MatchedGestureNameWithoutItsPrefix) {
   EXPECT_EQ(read("12", 4), std::string(4, '\0'));
   EXPECT_EQ(read("123456", 2), std::string("6\0", 2));
   // Too small for the text and its zero: left all zero.
+  CaptureOutput err(2);
   EXPECT_EQ(read("__sg_wave", 4), std::string(4, '\0'));
+  EXPECT_EQ(err.take(),
+            "gestal: GetGSCustomGestureRecognizeGestureStr failed: a buffer of 4 bytes cannot "
+            "hold the name and its terminating zero\n");
 }
 
 TEST(ResultReaders, BestMatchNameCopy) {
@@ -242,9 +259,14 @@ TEST(ResultReaders, BestMatchNameCopy) {
   EXPECT_EQ(GetResultGesture(handle, buffer, 6), 0);
   EXPECT_EQ(std::string(buffer, 6), std::string("HEART\0", 6));
   EXPECT_EQ(buffer[6], 'x');
+  CaptureOutput err(2);
   EXPECT_EQ(GetResultGesture(handle, buffer, 5), ERANGE);
   EXPECT_EQ(std::string(buffer, 5), std::string(5, '\0'));
   EXPECT_EQ(GetResultGesture(handle, nullptr, 5), EINVAL);
+  EXPECT_EQ(err.take(),
+            "gestal: GetResultGesture failed: a buffer of 5 bytes cannot hold the name and its "
+            "terminating zero\n"
+            "gestal: GetResultGesture failed: the buffer is null\n");
 }
 
 }  // namespace
