@@ -179,9 +179,11 @@ char* GetControllerHelperVersion(void*, char** version, uint64_t* length) {
   return buffer;
 }
 
-void Shutdown(GestalHandle) {
+void Shutdown(GestalHandle handle) {
   ProcessState& state = processState();
   if (state.currentHandle == nullptr) return;
+  // A stale handle from before a later create must not end the helper created since.
+  if (helperOf(handle, "Shutdown") == nullptr) return;
   delete state.currentHandle->helper;
   delete state.currentHandle;
   state.currentHandle = nullptr;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 namespace GestalBridge {
 namespace {
@@ -28,6 +29,9 @@ MotionSample recordingFromHost(const float* data, uint64_t numDataEntry, uint64_
                                const char* caller) {
   MotionSample sample;
   if (numDataEntry == 0 || entryLength == 0) return sample;
+  if (numDataEntry > std::numeric_limits<uint64_t>::max() / sizeof(float) / entryLength) {
+    throw HostInputError("the recording size overflows the address space");
+  }
   if (data == nullptr) {
     std::fprintf(stderr,
                  "gestal: %s: recording data is null for %llu entries; using an empty "

@@ -157,7 +157,7 @@ GESTAL_API GestalHandle GetControllerHelperObjectWithConfig(const char* dbPath,
 GESTAL_API char* GetControllerHelperVersion(void* ignored, char** version, uint64_t* length);
 
 /* Ends the current helper object and its trigger tables and callbacks. Does nothing when no helper
- * exists. The engine and its databases stay in use until a later create call replaces them, so
+ * exists; a handle other than the current one is refused with a line on stderr. The engine and its databases stay in use until a later create call replaces them, so
  * the recognition calls keep working after Shutdown. The handle is dangling afterwards. */
 GESTAL_API void Shutdown(GestalHandle handle);
 

@@ -42,6 +42,8 @@ TEST(HostRecording, EmptyAndNullRecordings) {
   const std::vector<float> data = counting(10);
   EXPECT_TRUE(GestalBridge::recordingFromHost(data.data(), 0, 10, "test").empty());
   EXPECT_TRUE(GestalBridge::recordingFromHost(data.data(), 5, 0, "test").empty());
+  EXPECT_THROW(GestalBridge::recordingFromHost(data.data(), 2, uint64_t{1} << 62, "test"),
+               HostInputError);
   GestalTest::CaptureOutput err(2);
   EXPECT_TRUE(GestalBridge::recordingFromHost(nullptr, 5, 10, "AddSignature").empty());
   EXPECT_EQ(err.take(),

@@ -132,13 +132,17 @@ TEST(TriggerExports, ActOnlyThroughTheCurrentHandle) {
   SetTriggerStartKeys(handle, 3, 7, true);
   ClearTriggerStartKeys(handle, 1);
   SetTriggerEndKeys(nullptr, 1, 7, true);
+  int notAHandle = 0;
+  Shutdown(reinterpret_cast<GestalHandle>(&notAHandle));
+  EXPECT_TRUE(SetTriggeringMask(handle, 0, 1, 1)) << "a foreign handle ended the helper";
   Shutdown(handle);
   out.take();
   EXPECT_EQ(err.take(),
             "gestal: SetTriggeringMask failed: the handle is not the current controller helper "
             "handle\n"
             "gestal: SetTriggerEndKeys failed: the handle is not the current controller helper "
-            "handle\n");
+            "handle\n"
+            "gestal: Shutdown failed: the handle is not the current controller helper handle\n");
 }
 
 }  // namespace
