@@ -182,7 +182,7 @@ float signatureSimilarity(const int16_t* a, const int16_t* b, uint32_t lengthA, 
     return -4.0f;
   if (countA == 0) return -1.0f;
   if (countB == 0) return -2.0f;
-  const int16_t common =
+  const int32_t common =
       commonSubsequenceLength(scratch.first.data(), countA, scratch.second.data(), countB);
   const float longer = static_cast<float>(std::max(countA, countB)) * row.factor;
   return static_cast<float>(common) / longer;
@@ -199,7 +199,7 @@ float gestureSimilarity(const int16_t* a, uint32_t lengthA, const int16_t* b, ui
     return -4.0f;
   if (countA == 0) return -1.0f;
   if (countB == 0) return -2.0f;
-  const int16_t common =
+  const int32_t common =
       commonSubsequenceLength(scratch.first.data(), countA, scratch.second.data(), countB);
   return static_cast<float>(common) / static_cast<float>(std::max(countA, countB));
 }

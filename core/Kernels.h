@@ -42,10 +42,9 @@ int32_t symbolizeWithRuns(const int16_t* sequence, uint32_t length, char* out, u
                           int16_t threshold, int32_t minRun, int32_t runStep);
 
 // Length of the longest common subsequence of two byte strings (bit-parallel), equal to what a
-// dynamic-programming table of 16-bit cells gives. A length beyond 32767 keeps its low 16 bits,
-// as such a table's corner cell would for two equal strings; symbol strings that long only come
-// from recordings many minutes long.
-int16_t commonSubsequenceLength(const char* a, uint32_t lengthA, const char* b, uint32_t lengthB);
+// dynamic-programming table gives. The length is exact at any size: a table of 16-bit cells would
+// wrap beyond 32767, which long custom recordings (tens of thousands of symbols) can reach.
+int32_t commonSubsequenceLength(const char* a, uint32_t lengthA, const char* b, uint32_t lengthB);
 
 // Score of two signatures at a row (0 to 9) of a strength table variant (1, or 0 for any other
 // value): LCS / (longer symbol count * F), or a negative code; -5 for a row outside 0 to 9.

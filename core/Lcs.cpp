@@ -160,7 +160,7 @@ uint32_t lengthMultiWord(const char* longer, uint32_t n, const char* shorter, ui
 
 }  // namespace
 
-int16_t commonSubsequenceLength(const char* a, uint32_t lengthA, const char* b, uint32_t lengthB) {
+int32_t commonSubsequenceLength(const char* a, uint32_t lengthA, const char* b, uint32_t lengthB) {
   if (lengthA == 0 || lengthB == 0) return 0;
   // Bits over the longer string: fewer passes, each over more words.
   const bool aLonger = lengthA >= lengthB;
@@ -170,7 +170,7 @@ int16_t commonSubsequenceLength(const char* a, uint32_t lengthA, const char* b, 
   const uint32_t m = aLonger ? lengthB : lengthA;
   const uint32_t length =
       n <= 64 ? lengthSingleWord(longer, n, shorter, m) : lengthMultiWord(longer, n, shorter, m);
-  return static_cast<int16_t>(static_cast<uint16_t>(length));
+  return static_cast<int32_t>(length);
 }
 
 }  // namespace GestalPrivate
