@@ -10,115 +10,54 @@ namespace {
 using GestalPrivate::GSEnginePreferenceParameters;
 using GestalPrivate::makePreferenceProfile;
 
-// Every getter of a profile, in slot order, with the arguments that distinguish the profiles.
-struct ProfileRow {
-  int signatureTypeMode, requiredSignatureCount;
-  bool checksSignatureQuality;
-  std::vector<int> minimumComplexity;  // for security levels 0, 1, 2, 3, -1
-  int setting5, setting6, setting7, storedSignatureLimit;
-  std::vector<double> acceptance;  // for signature types 0, 1, 2
-  int learningIntervalSeconds;
-  std::vector<int> verificationType0;  // levels -1, 0, 1, 2, 3, 4, 5 with signature type 0
-  std::vector<int> verificationType1;  // the same with signature type 1
-  int adaptLearningMode;
-};
-
-ProfileRow rowOf(const GSEnginePreferenceParameters& p) {
-  ProfileRow row{};
-  row.signatureTypeMode = p.signatureTypeMode();
-  row.requiredSignatureCount = p.requiredSignatureCount();
-  row.checksSignatureQuality = p.checksSignatureQuality();
-  for (int level : {0, 1, 2, 3, -1})
-    row.minimumComplexity.push_back(p.minimumComplexityLevel(level));
-  row.setting5 = p.setting5();
-  row.setting6 = p.setting6();
-  row.setting7 = p.setting7();
-  row.storedSignatureLimit = p.storedSignatureLimit();
-  for (int type : {0, 1, 2}) row.acceptance.push_back(p.acceptanceRatio(type));
-  row.learningIntervalSeconds = p.learningIntervalSeconds();
-  for (int level : {-1, 0, 1, 2, 3, 4, 5}) {
-    row.verificationType0.push_back(p.verificationLevel(level, 0));
-    row.verificationType1.push_back(p.verificationLevel(level, 1));
+// Every getter of a profile in slot order, with the arguments that tell the profiles apart:
+// signatureTypeMode, requiredSignatureCount, checksSignatureQuality, minimumComplexityLevel for
+// security levels 0, 1, 2, 3, -1, setting5..7, storedSignatureLimit, acceptanceRatio for signature
+// types 0, 1, 2, learningIntervalSeconds, verificationLevel for levels -1..5 with signature type 0
+// and then 1, adaptLearningMode.
+std::vector<double> table(const GSEnginePreferenceParameters& p) {
+  std::vector<double> row = {double(p.signatureTypeMode()), double(p.requiredSignatureCount()),
+                             double(p.checksSignatureQuality())};
+  for (int level : {0, 1, 2, 3, -1}) row.push_back(p.minimumComplexityLevel(level));
+  row.insert(row.end(), {double(p.setting5()), double(p.setting6()), double(p.setting7()),
+                         double(p.storedSignatureLimit())});
+  for (int type : {0, 1, 2}) row.push_back(p.acceptanceRatio(type));
+  row.push_back(p.learningIntervalSeconds());
+  for (int type : {0, 1}) {
+    for (int level = -1; level <= 5; ++level) row.push_back(p.verificationLevel(level, type));
   }
-  row.adaptLearningMode = p.adaptLearningMode();
+  row.push_back(p.adaptLearningMode());
   return row;
 }
 
-void expectRow(const ProfileRow& actual, const ProfileRow& expected) {
-  EXPECT_EQ(actual.signatureTypeMode, expected.signatureTypeMode);
-  EXPECT_EQ(actual.requiredSignatureCount, expected.requiredSignatureCount);
-  EXPECT_EQ(actual.checksSignatureQuality, expected.checksSignatureQuality);
-  EXPECT_EQ(actual.minimumComplexity, expected.minimumComplexity);
-  EXPECT_EQ(actual.setting5, expected.setting5);
-  EXPECT_EQ(actual.setting6, expected.setting6);
-  EXPECT_EQ(actual.setting7, expected.setting7);
-  EXPECT_EQ(actual.storedSignatureLimit, expected.storedSignatureLimit);
-  EXPECT_EQ(actual.acceptance, expected.acceptance);
-  EXPECT_EQ(actual.learningIntervalSeconds, expected.learningIntervalSeconds);
-  EXPECT_EQ(actual.verificationType0, expected.verificationType0);
-  EXPECT_EQ(actual.verificationType1, expected.verificationType1);
-  EXPECT_EQ(actual.adaptLearningMode, expected.adaptLearningMode);
-}
+const std::vector<double> kBase = {0,  3, 1, 4, 3, 1, 3, 3,  3, 5, 600, 15, 0.4, 0.4, 0.4, 86400,
+                                   -1, 1, 2, 2, 3, 4, 5, -1, 1, 2, 2,   3,  4,   5,   2};
 
-const ProfileRow kBase{0,
-                       3,
-                       true,
-                       {4, 3, 1, 3, 3},
-                       3,
-                       5,
-                       600,
-                       15,
-                       {0.4, 0.4, 0.4},
-                       86400,
-                       {-1, 1, 2, 2, 3, 4, 5},
-                       {-1, 1, 2, 2, 3, 4, 5},
-                       2};
-
-TEST(PreferenceProfiles, BaseProfileTable) {
-  expectRow(rowOf(*makePreferenceProfile(0)), kBase);
-}
-
-TEST(PreferenceProfiles, HighSecurityDiffersOnlyInComplexityAndSetting5) {
-  ProfileRow expected = kBase;
-  expected.minimumComplexity = {5, 4, 3, 4, 4};
-  expected.setting5 = 2;
-  expectRow(rowOf(*makePreferenceProfile(1)), expected);
-}
-
-TEST(PreferenceProfiles, UnlockTable) {
-  ProfileRow expected = kBase;
-  expected.signatureTypeMode = 1;
-  expected.checksSignatureQuality = false;
-  expected.minimumComplexity = {0, 0, 0, 0, 0};
-  expected.setting5 = 4;
-  expected.storedSignatureLimit = 20;
-  expected.acceptance = {0.3, 0.2, 0.3};
-  // Signature type 1 loosens every level by one step up to 4; a negative level stays.
-  expected.verificationType1 = {-1, 2, 2, 3, 4, 4, 5};
-  expected.adaptLearningMode = 1;
-  expectRow(rowOf(*makePreferenceProfile(2)), expected);
-}
-
-TEST(PreferenceProfiles, UnknownPreferenceTypeGivesBaseProfile) {
-  for (int type : {7, -1, 3}) expectRow(rowOf(*makePreferenceProfile(type)), kBase);
-}
-
-TEST(PreferenceProfiles, CopiesKeepTheKind) {
+TEST(PreferenceProfiles, TablesOfTheThreeProfiles) {
+  EXPECT_EQ(table(*makePreferenceProfile(0)), kBase);
+  // High security differs only in the minimum complexity and setting 5.
+  EXPECT_EQ(table(*makePreferenceProfile(1)),
+            (std::vector<double>{0,  3, 1, 5, 4, 3, 4, 4,  2, 5, 600, 15, 0.4, 0.4, 0.4, 86400,
+                                 -1, 1, 2, 2, 3, 4, 5, -1, 1, 2, 2,   3,  4,   5,   2}));
+  // Unlock: no quality checks, 20 stored signatures, and signature type 1 verified one step
+  // more leniently up to 4 (a negative level stays).
+  EXPECT_EQ(table(*makePreferenceProfile(2)),
+            (std::vector<double>{1,  3, 0, 0, 0, 0, 0, 0,  4, 5, 600, 20, 0.3, 0.2, 0.3, 86400,
+                                 -1, 1, 2, 2, 3, 4, 5, -1, 2, 2, 3,   4,  4,   5,   1}));
+  for (int type : {7, -1, 3}) EXPECT_EQ(table(*makePreferenceProfile(type)), kBase) << type;
   for (int type : {0, 1, 2}) {
     auto original = makePreferenceProfile(type);
-    expectRow(rowOf(*GestalPrivate::copyPreferenceProfile(*original)), rowOf(*original));
+    EXPECT_EQ(table(*GestalPrivate::copyPreferenceProfile(*original)), table(*original));
   }
 }
 
 TEST(EngineParameters, HostDefaults) {
-  Gestal::GSEngineParameters parameters;
-  EXPECT_EQ(parameters.preferenceType, 0);
-  EXPECT_EQ(parameters.securityLevel, 1);
-  EXPECT_EQ(parameters.highestStrengthLevel, 3);
-  EXPECT_EQ(parameters.maxFailedTrials, 2147483647);
-  EXPECT_EQ(parameters.lockTimeSeconds, 300);
-  EXPECT_EQ(parameters.trainMatchThreshold, 1.0f);
-  EXPECT_EQ(parameters.verifyMatchThreshold, 1.0f);
+  Gestal::GSEngineParameters p;
+  EXPECT_EQ((std::vector<double>{double(p.preferenceType), double(p.securityLevel),
+                                 double(p.highestStrengthLevel), double(p.maxFailedTrials),
+                                 double(p.lockTimeSeconds), p.trainMatchThreshold,
+                                 p.verifyMatchThreshold}),
+            (std::vector<double>{0, 1, 3, 2147483647, 300, 1, 1}));
 }
 
 }  // namespace
