@@ -231,6 +231,7 @@ void demoCustomGestures(GestalHandle handle) {
       lib.DeleteGSCustomGestureRecognizeGesture(result);
     }
   }
+  say("custom gestures are personal: another user's way of drawing may match another gesture");
   const std::string targets = names[0] + names[1];
   const int32_t targetLengths[] = {static_cast<int32_t>(names[0].size()),
                                    static_cast<int32_t>(names[1].size())};
