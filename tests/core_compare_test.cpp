@@ -10,15 +10,6 @@ MotionEntry entry(float time, float x, float y = 0.0f) {
   return {time, x, y, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
 }
 
-TEST(CoreCompare, ToleranceRows) {
-  const GestalCore core;
-  const struct {
-    uint32_t level, type;
-    int32_t row;
-  } rows[] = {{2, 0, 4}, {3, 1, 7}, {4, 2, 9}, {5, 0, -1}, {0xFFFFFFFF, 1, -1}, {0, 3, -1}};
-  for (const auto& r : rows) EXPECT_EQ(core.toleranceIndex(r.level, r.type), r.row) << r.level;
-}
-
 TEST(CoreCompare, IdenticalAndPartialRecordings) {
   const GestalCore core(1.0f);
   const MotionSample one = {entry(0, 3.0f)};
