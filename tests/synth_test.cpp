@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "core/GestalCore.h"
-#include "core/Kernels.h"
 #include "synth/MotionSynth.h"
 
 namespace {
@@ -90,7 +89,7 @@ TEST(Synth, ReadingsAt90HzWithForwardUnitDirectionsAndRestAtBothEnds) {
   }
 }
 
-TEST(Synth, MotionIntegratesBackToTheDrawnPathAndTheTurnOfThePointingDirection) {
+TEST(Synth, AccelerationIntegratesBackToTheDrawnPath) {
   User user;
   // From 0.22 m above the start point to 0.22 m below it, 3 cm right and 4 cm forward, at rest.
   const std::vector<double> swipe = integrate(perform(user, Shape::SwipeDown, 0, still()));
@@ -100,21 +99,6 @@ TEST(Synth, MotionIntegratesBackToTheDrawnPathAndTheTurnOfThePointingDirection) 
     const std::vector<double> loop = integrate(perform(user, closed, 0, still()));
     EXPECT_NEAR(loop[0], 0.0, 0.002);
     EXPECT_NEAR(loop[1], 0.0, 0.002);
-  }
-
-  // Angular velocity agrees with the turn of the pointing direction.
-  user.aimYawRadians = 0.1f;
-  for (Shape shape : {Shape::SwipeDown, Shape::LetterC}) {
-    const MotionSample sample = perform(user, shape, 0, still());
-    double pitchTurn = 0.0, yawTurn = 0.0;
-    for (std::size_t i = 1; i < sample.size(); ++i) {
-      pitchTurn += 0.5 * (sample[i - 1][4] + sample[i][4]) / 90.0;
-      yawTurn -= 0.5 * (sample[i - 1][5] + sample[i][5]) / 90.0;
-    }
-    const auto pitch = [](const MotionEntry& e) { return std::asin(double(e[8])); };
-    const auto yaw = [](const MotionEntry& e) { return std::atan2(double(e[7]), -double(e[9])); };
-    EXPECT_NEAR(pitchTurn, pitch(sample.back()) - pitch(sample.front()), 0.005);
-    EXPECT_NEAR(yawTurn, yaw(sample.back()) - yaw(sample.front()), 0.005);
   }
 
   user.size = 1.5f;
@@ -130,9 +114,7 @@ TEST(Synth, MotionIntegratesBackToTheDrawnPathAndTheTurnOfThePointingDirection) 
 
 // What enrolment asks of a first signature: complexity level 3 or more (activity against the
 // variant-0 activity thresholds), enough strong motion, a plausible posture, within the limits.
-// Drawn shapes give tens to a few hundred symbols at the loosest level of both table variants:
-// enough to compare, far from the symbol limits.
-TEST(Synth, SignaturesAreRichEnoughToEnrolAndShapesGiveEnoughSymbols) {
+TEST(Synth, SignaturesAreRichEnoughToEnrol) {
   const GestalCore core;
   int richEnough = 0;
   for (uint64_t seed = 1; seed <= 40; ++seed) {
@@ -145,18 +127,6 @@ TEST(Synth, SignaturesAreRichEnoughToEnrolAndShapesGiveEnoughSymbols) {
   }
   // Measured: 39 of 40; the one short signature reaches level 2.
   EXPECT_GE(richEnough, 36);
-
-  for (uint64_t seed = 1; seed <= 12; ++seed) {
-    const GestalPrivate::PreparedSequence heart =
-        GestalCore().prepareSequence(perform(GestalSynth::makeUser(seed), Shape::Heart, 0), true);
-    // Measured: 89 to 124 and 93 to 138.
-    for (int32_t count :
-         {GestalPrivate::countActiveValues(heart.data(), heart.length(), 60, 230, 220),
-          GestalPrivate::countActiveValues(heart.data(), heart.length(), 300, 30, 260)}) {
-      EXPECT_GE(count, 60);
-      EXPECT_LE(count, 200);
-    }
-  }
 }
 
 // Share of pairs that match at security level 4: every pair of four repetitions of one shape by one
