@@ -11,6 +11,8 @@
 namespace GestalPrivate {
 namespace {
 
+using namespace std::string_literals;
+
 TEST(CoreSampleText, WritesFifteenSignificantDigits) {
   const float inf = std::numeric_limits<float>::infinity();
   const MotionSample sample = {
@@ -58,32 +60,16 @@ TEST(CoreSampleText, ReadsIntegerAndFloatingNumbers) {
 }
 
 TEST(CoreSampleText, RejectsEveryOtherShape) {
-  const std::string ten = "1,2,3,4,5,6,7,8,9,";
-  for (const std::string& text : {std::string(""),
-                                  std::string("{}"),
-                                  std::string("5"),
-                                  std::string("null"),
-                                  std::string("\"[]\""),
-                                  std::string("[1]"),
-                                  std::string("[[1,2]]"),
-                                  std::string("[[]]"),
-                                  "[[" + ten + "10,11]]",
-                                  "[[" + ten + "null]]",
-                                  "[[" + ten + "\"10\"]]",
-                                  "[[" + ten + "true]]",
-                                  "[[" + ten + "[10]]]",
-                                  "[[" + ten + "{}]]",
-                                  "[{\"a\":" + ten + "10}]",
-                                  "[[" + ten + "10]",
-                                  "[[" + ten + "10]]x",
-                                  "[[" + ten + "10],]",
-                                  "[[" + ten + "1e999]]",
-                                  std::string(100000, '['),
-                                  std::string("[[1,2,3,4,5,6,7,8,9,\x80]]")}) {
+  const std::string ten = "[[1,2,3,4,5,6,7,8,9,";
+  for (const std::string& text :
+       {""s, "{}"s, "5"s, "null"s, "[1]"s, "[[1,2]]"s, "[[]]"s, ten + "10,11]]", ten + "null]]",
+        ten + "\"10\"]]", ten + "true]]", ten + "[10]]]", ten + "10]", ten + "10]]x", ten + "10],]",
+        ten + "1e999]]", "[{\"a\":1,2,3,4,5,6,7,8,9,10}]"s, std::string(100000, '['),
+        ten + "\x80]]"}) {
     EXPECT_THROW(readSampleText(text), SampleTextError) << text.substr(0, 60);
   }
   try {
-    readSampleText("[[" + ten + "null]]");
+    readSampleText(ten + "null]]");
     FAIL();
   } catch (const SampleTextError& e) {
     EXPECT_STREQ(e.what(), "stored recording is malformed: a value is null");

@@ -67,18 +67,16 @@ TEST(CoreMeasures, SampleRateCountsNonEmptyEntriesOverTheSpan) {
 
 TEST(CoreMeasures, ComplexityBucketsScaleWithTheRate) {
   const GestalCore core;
-  EXPECT_EQ(core.complexityLevel(50, 50.0f), 0);
-  EXPECT_EQ(core.complexityLevel(51, 50.0f), 1);
-  EXPECT_EQ(core.complexityLevel(140, 90.0f), 2);
-  EXPECT_EQ(core.complexityLevel(200, 50.0f), 3);
-  EXPECT_EQ(core.complexityLevel(260, 50.0f), 4);
-  EXPECT_EQ(core.complexityLevel(261, 100.0f), 5);
-  EXPECT_EQ(core.complexityLevel(45, 25.0f), 1);
-  EXPECT_EQ(core.complexityLevel(46, 25.0f), 2);
-  EXPECT_EQ(core.complexityLevel(0, 0.0f), 0);
-  EXPECT_EQ(core.complexityLevel(1, 0.0f), 5);
-  EXPECT_EQ(core.complexityLevel(50, std::numeric_limits<float>::infinity()), 0);
-  EXPECT_EQ(core.complexityLevel(0, std::numeric_limits<float>::quiet_NaN()), 5);
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const struct {
+    int32_t activity;
+    float rate;
+    int32_t level;
+  } cases[] = {{50, 50, 0}, {51, 50, 1}, {140, 90, 2}, {200, 50, 3}, {260, 50, 4}, {261, 100, 5},
+               {45, 25, 1}, {46, 25, 2}, {0, 0, 0},    {1, 0, 5},    {50, inf, 0}, {0, nan, 5}};
+  for (const auto& c : cases)
+    EXPECT_EQ(core.complexityLevel(c.activity, c.rate), c.level) << c.activity << " " << c.rate;
 }
 
 TEST(CoreMeasures, LengthAndLimits) {

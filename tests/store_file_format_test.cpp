@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <array>
 #include <climits>
 #include <cstdio>
 #include <string>
@@ -10,23 +9,13 @@
 #include "core/GestalRecognition.h"
 #include "core/SampleText.h"
 #include "engine/Exceptions.h"
-#include "engine/GSEnginePreferenceParameters.h"
-#include "store/GestalDB.h"
 #include "store_fixtures.h"
-#include "support/CaptureOutput.h"
-#include "support/FixedClock.h"
-#include "support/TempDir.h"
 #include "training/GestalTraining.h"
 
 namespace {
 
-using GestalPrivate::GestalDB;
-using GestalPrivate::GestalRecognition;
-using GestalPrivate::GestalTraining;
-using GestalPrivate::GSEnginePreferenceParameters;
 using GestalPrivate::MotionSample;
-using SignatureFixtures::symbolRecording;
-using SignatureFixtures::symbolString;
+using GestalPrivate::writeSampleText;
 using SignatureFixtures::xPrefix;
 
 constexpr const char* kShell = "/usr/bin/sqlite3";
@@ -36,66 +25,58 @@ std::string shell(const std::string& file, const std::string& sql) {
   const std::string command =
       std::string(kShell) + " -batch -noheader '" + file + "' \"" + sql + "\" 2>&1";
   std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return "popen failed";
   std::string output;
-  std::array<char, 4096> buffer;
-  std::size_t n = 0;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-    output.append(buffer.data(), n);
-  pclose(pipe);
+  char buffer[4096];
+  for (std::size_t n; pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    output.append(buffer, n);
+  if (pipe != nullptr) pclose(pipe);
   return output;
 }
 
+class SignatureFileFormatTest : public SignatureFixtures::SignatureStoreTest {};
+
 // Enrols, identifies and fails through the engine's own classes, then reads the file as any
 // other SQLite program would.
-TEST(SignatureFileFormatTest, AnotherSqliteProgramReadsTheExactSchemaAndRows) {
+TEST_F(SignatureFileFormatTest, AnotherSqliteProgramReadsTheExactSchemaAndRows) {
   if (access(kShell, X_OK) != 0) GTEST_SKIP() << kShell << " not installed";
-  GestalTest::FixedClock clock(1700000000000);
-  GestalTest::TempDir dir;
-  const GSEnginePreferenceParameters profile;
-  GestalTest::CaptureOutput out(1);
-  GestalDB db(profile, dir.path());
-  out.take();
-  GestalTraining training(&db, profile, 1.0f);
-  GestalRecognition recognition(&db, profile, 1.0f);
+  const GestalPrivate::GSEnginePreferenceParameters profile;
+  open(profile);
+  GestalPrivate::GestalTraining training(db.get(), profile, 1.0f);
+  GestalPrivate::GestalRecognition recognition(db.get(), profile, 1.0f);
   recognition.setMaxFailedTrials(INT_MAX);
   recognition.setLockTimeSeconds(300);
 
   const std::vector<MotionSample> samples{xPrefix(160), xPrefix(155), xPrefix(150)};
   for (const MotionSample& sample : samples) training.train(3, sample);
   // As if the action had been enrolled at the loosest level, so adaptive strength keeps a history.
-  db.writeAction(3, "", 4);
+  db->writeAction(3, "", 4);
   clock.setMillis(1700000001000);
   EXPECT_EQ(recognition.identify({}, xPrefix(160)), std::vector<int32_t>{3});
   clock.setMillis(1700000002000);
-  EXPECT_THROW(recognition.identify({}, symbolRecording(symbolString(150, 'e', 'f'))),
+  EXPECT_THROW(recognition.identify({}, SignatureFixtures::zRecording(150)),
                GestalPrivate::NoMatchException);
 
-  const std::string file = dir.file("gestal.db");
-  EXPECT_EQ(shell(file, "PRAGMA user_version;"), "1\n");
-  EXPECT_EQ(shell(file, "select sql from sqlite_master;"),
+  EXPECT_EQ(shell(file(), "PRAGMA user_version;"), "1\n");
+  EXPECT_EQ(shell(file(), "select sql from sqlite_master;"),
             "CREATE TABLE item(item_no,cmd,strength,signType)\n"
             "CREATE TABLE sign(item_no,time,signature)\n"
             "CREATE TABLE adapt_strength(action_index,verify_histories)\n"
             "CREATE TABLE verify_history(action_index,time,verify_result)\n");
-  EXPECT_EQ(shell(file, "select item_no, typeof(cmd), length(cmd), strength, signType from item;"),
-            "3|text|0|4|0\n");
-  std::string expectedSigns;
-  for (const MotionSample& sample : samples) {
-    expectedSigns += "3|1700000000000|" + GestalPrivate::writeSampleText(sample) + "\n";
-  }
-  expectedSigns += "3|1700000001000|" + GestalPrivate::writeSampleText(xPrefix(160)) + "\n";
-  EXPECT_EQ(shell(file, "select item_no, time, signature from sign order by rowid;"),
-            expectedSigns);
-  EXPECT_EQ(shell(file,
-                  "select typeof(item_no), typeof(time), typeof(signature) from sign "
-                  "group by 1, 2, 3;"),
-            "integer|integer|text\n");
-  EXPECT_EQ(shell(file,
+  EXPECT_EQ(
+      shell(file(), "select item_no, typeof(cmd), length(cmd), strength, signType from item;"),
+      "3|text|0|4|0\n");
+  EXPECT_EQ(shell(file(), "select item_no, time, signature from sign order by rowid;"),
+            "3|1700000000000|" + writeSampleText(samples[0]) + "\n3|1700000000000|" +
+                writeSampleText(samples[1]) + "\n3|1700000000000|" + writeSampleText(samples[2]) +
+                "\n3|1700000001000|" + writeSampleText(samples[0]) + "\n");
+  EXPECT_EQ(
+      shell(file(), "select distinct typeof(item_no), typeof(time), typeof(signature) from sign;"),
+      "integer|integer|text\n");
+  EXPECT_EQ(shell(file(),
                   "select action_index, verify_histories, typeof(verify_histories) "
                   "from adapt_strength;"),
             "3|1 |text\n");
-  EXPECT_EQ(shell(file,
+  EXPECT_EQ(shell(file(),
                   "select action_index, time, verify_result, typeof(time) from "
                   "verify_history;"),
             "3|1700000002000|0|integer\n");

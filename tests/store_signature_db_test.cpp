@@ -1,41 +1,29 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <fstream>
 #include <limits>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "core/SampleText.h"
-#include "engine/GSEnginePreferenceParameters.h"
-#include "store/GestalDB.h"
 #include "store_fixtures.h"
-#include "support/CaptureOutput.h"
-#include "support/FixedClock.h"
-#include "support/TempDir.h"
 
 namespace {
 
 using GestalPrivate::GestalDB;
 using GestalPrivate::GSEnginePreferenceParameters;
-using GestalPrivate::GSEnginePreferenceParameters_Unlock;
 using GestalPrivate::MotionEntry;
 using GestalPrivate::MotionSample;
 using GestalTest::CaptureOutput;
-using GestalTest::FixedClock;
-using GestalTest::TempDir;
 using SignatureFixtures::execute;
-using SignatureFixtures::readRows;
-using Rows = std::vector<std::vector<std::string>>;
+using SignatureFixtures::Rows;
 
 constexpr uint32_t kUnchanged = 0xFFFFFFFFu;
 constexpr int64_t kStart = 1700000000000;
 
-MotionSample oneEntry(float time, float x) {
-  MotionEntry entry{};
-  entry[0] = time;
-  entry[1] = x;
-  return MotionSample{entry};
+MotionSample oneEntry(float x) {
+  return MotionSample{MotionEntry{0.0f, x}};
 }
 
 // The text exception of a call, or "" when it throws none.
@@ -49,77 +37,63 @@ std::string textThrownBy(Call call) {
   return "";
 }
 
-class SignatureDbTest : public ::testing::Test {
+class SignatureDbTest : public SignatureFixtures::SignatureStoreTest {
  protected:
-  std::unique_ptr<GestalDB> open(const GSEnginePreferenceParameters& profile = kBase) {
-    CaptureOutput out(1);
-    auto db = std::make_unique<GestalDB>(profile, dir.path());
-    out.take();
-    return db;
-  }
-  Rows rows(const std::string& sql) const { return readRows(file(), sql); }
-  std::string file() const { return dir.file("gestal.db"); }
-
-  static inline const GSEnginePreferenceParameters kBase{};
-  FixedClock clock{kStart};
-  TempDir dir;
+  void SetUp() override { open(GSEnginePreferenceParameters{}); }
 };
 
 // The schema itself is read back by the sqlite3 shell in store_file_format_test.
 TEST_F(SignatureDbTest, CreatingAndReopeningPrintTheirMessages) {
+  db.reset();
+  std::remove(file().c_str());
   CaptureOutput created(1);
-  { GestalDB first(kBase, dir.path()); }
+  GestalDB(GSEnginePreferenceParameters{}, dir.path());
   EXPECT_EQ(created.take(), "creating DB tables\ncreate gesture DB tables success\n");
   ASSERT_TRUE(execute(file(), "PRAGMA user_version = 7;"));
   CaptureOutput reopened(1);
-  GestalDB db(kBase, dir.path());
+  GestalDB(GSEnginePreferenceParameters{}, dir.path());
   EXPECT_EQ(reopened.take(), "current signature DB schema version is 7\n");
   EXPECT_EQ(rows("select count(*) from sqlite_master"), (Rows{{"4"}}));
 }
 
 TEST_F(SignatureDbTest, AFileThatIsNotADatabaseIsRefusedAndKept) {
-  std::FILE* junk = std::fopen(file().c_str(), "w");
-  ASSERT_NE(junk, nullptr);
-  std::fputs("this is not a database file, just some text that is long enough", junk);
-  std::fclose(junk);
+  db.reset();
+  const std::string junk = "this is not a database file, just some text that is long enough";
+  std::ofstream(file()) << junk;
   CaptureOutput err(2);
   try {
-    GestalDB db(kBase, dir.path());
+    GestalDB(GSEnginePreferenceParameters{}, dir.path());
     FAIL() << "accepted a file that is not a database";
   } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()), "check DB schema version failed");
+    EXPECT_STREQ(e.what(), "check DB schema version failed");
   }
   EXPECT_EQ(err.take(), "get DB schema version error: file is not a database\n");
-  EXPECT_TRUE(GestalPrivate::fileIsReadable(file()));
+  std::string kept;
+  std::getline(std::ifstream(file()), kept);
+  EXPECT_EQ(kept, junk);
 }
 
 TEST_F(SignatureDbTest, ActionsAreWrittenReadAndUpdatedColumnByColumn) {
-  auto db = open();
   Gestal::GSAction missing = db->getAction(4);
-  EXPECT_EQ(missing.actionIndex, -1);
-  EXPECT_EQ(missing.cmd, "");
-  EXPECT_EQ(missing.strength, -1);
-  EXPECT_EQ(missing.remainingSignatures, 100);
-  EXPECT_EQ(db->getActionStrength(4), -1);
+  EXPECT_EQ(std::tuple(missing.actionIndex, missing.cmd, missing.strength,
+                       missing.remainingSignatures, db->getActionStrength(4)),
+            std::tuple(-1, "", -1, 100, -1));
 
   db->writeAction(4, "", kUnchanged);
-  EXPECT_EQ(rows("select item_no, typeof(item_no), cmd, typeof(cmd), strength, "
-                 "typeof(strength), signType from item"),
+  EXPECT_EQ(rows("select item_no, typeof(item_no), cmd, typeof(cmd), strength, typeof(strength), "
+                 "signType from item"),
             (Rows{{"4", "integer", "", "text", "-1", "integer", "NULL"}}));
   Gestal::GSAction fresh = db->getAction(4);
-  EXPECT_EQ(fresh.actionIndex, 4);
-  EXPECT_EQ(fresh.strength, -1);
-  EXPECT_EQ(fresh.remainingSignatures, 3);
+  EXPECT_EQ(std::tuple(fresh.actionIndex, fresh.strength, fresh.remainingSignatures),
+            std::tuple(4, -1, 3));
 
   // Nothing to change: no statement, the row stays as it is.
   db->writeAction(4, "", kUnchanged);
   db->writeAction(4, "", 2);
   db->writeAction(4, "open", kUnchanged);
-  EXPECT_EQ(rows("select item_no, cmd, strength, typeof(strength) from item"),
-            (Rows{{"4", "open", "2", "integer"}}));
+  EXPECT_EQ(rows("select cmd, strength, typeof(strength) from item"),
+            (Rows{{"open", "2", "integer"}}));
   EXPECT_EQ(db->getActionStrength(4), 2);
-  db->writeAction(4, "close", 12345);
-  EXPECT_EQ(rows("select cmd, strength from item"), (Rows{{"close", "12345"}}));
 
   EXPECT_EQ(db->getSignatureType(4), 0);
   db->setSignatureType(4, 2);
@@ -130,18 +104,15 @@ TEST_F(SignatureDbTest, ActionsAreWrittenReadAndUpdatedColumnByColumn) {
 
   db->writeAction(2, "", 0);
   EXPECT_EQ(db->getAllActionIndexes(), (std::vector<int32_t>{4, 2}));
-
   EXPECT_EQ(textThrownBy([&] { db->writeAction(0, "", 1); }),
             "invalid action index for writing action to DB");
   EXPECT_EQ(rows("select count(*) from item"), (Rows{{"2"}}));
 }
 
 TEST_F(SignatureDbTest, SignaturesAreStoredAsJsonTextWithTheirTime) {
-  auto db = open();
-  MotionEntry first{0.0f, 1.0f, 0.25f, 0.1f, -0.0f, 2.0f, -3.5f, 0.0f, 0.0f, 1.0f};
-  MotionEntry second{20.0f, -5.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, -0.5f, 0.0f};
-  db->addSignature(MotionSample{first, second}, 3);
-
+  const MotionSample sample{{0.0f, 1.0f, 0.25f, 0.1f, -0.0f, 2.0f, -3.5f, 0.0f, 0.0f, 1.0f},
+                            {20.0f, -5.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, -0.5f, 0.0f}};
+  db->addSignature(sample, 3);
   EXPECT_EQ(rows("select item_no, typeof(item_no), time, typeof(time), signature, "
                  "typeof(signature) from sign"),
             (Rows{{"3", "integer", "1700000000000", "integer",
@@ -150,59 +121,49 @@ TEST_F(SignatureDbTest, SignaturesAreStoredAsJsonTextWithTheirTime) {
                    "text"}}));
   // Empty samples are ignored before the index is looked at.
   db->addSignature(MotionSample{}, 0);
-  EXPECT_EQ(textThrownBy([&] { db->addSignature(oneEntry(0, 1), 0); }),
+  EXPECT_EQ(textThrownBy([&] { db->addSignature(oneEntry(1), 0); }),
             "addSignature to invalid action index");
-  std::vector<MotionSample> read = db->getLastNSignature(3, 3);
-  ASSERT_EQ(read.size(), 1u);
-  EXPECT_EQ(read[0], (MotionSample{first, second}));
+  EXPECT_EQ(db->getLastNSignature(3, 3), std::vector<MotionSample>{sample});
 }
 
 TEST_F(SignatureDbTest, PruningKeepsTheMostRecentlyInsertedRowsWhateverTheirTime) {
-  auto db = open();
   db->writeAction(1, "", 0);
   // Time runs backwards, so the row dropped (lowest rowid) holds the newest time.
   for (int i = 0; i < 16; ++i) {
     clock.setMillis(kStart - i * 1000);
-    db->addSignature(oneEntry(0, static_cast<float>(i)), 1);
-    db->addSignature(oneEntry(0, 100.0f), 2);
+    db->addSignature(oneEntry(static_cast<float>(i)), 1);
+    db->addSignature(oneEntry(100.0f), 2);
   }
-  EXPECT_EQ(db->getSignatureCount(1), 15);
   EXPECT_EQ(db->getSignatureCount(2), 15);
   EXPECT_EQ(db->getAction(1).remainingSignatures, 0);
-  EXPECT_EQ(rows("select min(time), max(time) from sign where item_no = 1"),
-            (Rows{{std::to_string(kStart - 15000), std::to_string(kStart - 1000)}}));
+  EXPECT_EQ(rows("select count(*), min(time), max(time) from sign where item_no = 1"),
+            (Rows{{"15", std::to_string(kStart - 15000), std::to_string(kStart - 1000)}}));
 
   // Newest by time first; all bits set means no limit.
-  std::vector<MotionSample> newest = db->getLastNSignature(2, 1);
-  ASSERT_EQ(newest.size(), 2u);
-  EXPECT_EQ(newest[0][0][1], 1.0f);
-  EXPECT_EQ(newest[1][0][1], 2.0f);
+  EXPECT_EQ(db->getLastNSignature(2, 1), (std::vector<MotionSample>{oneEntry(1), oneEntry(2)}));
   EXPECT_EQ(db->getLastNSignature(0xFFFFFFFFu, 1).size(), 15u);
   EXPECT_TRUE(db->getLastNSignature(0, 1).empty());
 
   // The unlock profile keeps 20.
-  db.reset();
-  auto unlock = open(GSEnginePreferenceParameters_Unlock{});
-  for (int i = 0; i < 6; ++i) unlock->addSignature(oneEntry(0, 1), 1);
-  EXPECT_EQ(unlock->getSignatureCount(1), 20);
+  open(GestalPrivate::GSEnginePreferenceParameters_Unlock{});
+  for (int i = 0; i < 6; ++i) db->addSignature(oneEntry(1), 1);
+  EXPECT_EQ(db->getSignatureCount(1), 20);
 }
 
 TEST_F(SignatureDbTest, TimeSinceTheNewestSignatureKeepsTheLow32Bits) {
-  auto db = open();
   EXPECT_EQ(db->getLastSignatureTime(1), -1);
-  db->addSignature(oneEntry(0, 1), 1);
+  db->addSignature(oneEntry(1), 1);
   clock.setMillis(kStart - 5000);
-  db->addSignature(oneEntry(0, 1), 1);
-  clock.setMillis(kStart + 2500);
-  EXPECT_EQ(db->getLastSignatureTime(1), 2500);
-  clock.setMillis(kStart + 2147483648LL);
-  EXPECT_EQ(db->getLastSignatureTime(1), std::numeric_limits<int32_t>::min());
-  clock.setMillis(kStart + 4294967296LL + 7);
-  EXPECT_EQ(db->getLastSignatureTime(1), 7);
+  db->addSignature(oneEntry(1), 1);
+  for (const auto& [later, expected] :
+       {std::pair{2500LL, 2500}, std::pair{2147483648LL, std::numeric_limits<int32_t>::min()},
+        std::pair{4294967296LL + 7, 7}}) {
+    clock.setMillis(kStart + later);
+    EXPECT_EQ(db->getLastSignatureTime(1), expected);
+  }
 }
 
 TEST_F(SignatureDbTest, AdaptiveStrengthHistoryIsTextOfDigitsAndBlanks) {
-  auto db = open();
   db->setAdaptStrengthVerifyHistory(6, {true, true, false});
   db->setAdaptStrengthVerifyHistory(6, {false, true, true});
   EXPECT_EQ(rows("select action_index, verify_histories, typeof(verify_histories) from "
@@ -216,15 +177,13 @@ TEST_F(SignatureDbTest, AdaptiveStrengthHistoryIsTextOfDigitsAndBlanks) {
 }
 
 TEST_F(SignatureDbTest, SqlErrorsArePrintedAndAbsorbedExceptForTheFailureTime) {
-  auto db = open();
   db->writeAction(1, "", 0);
   ASSERT_TRUE(execute(file(), "drop table sign; drop table verify_history;"));
-
   CaptureOutput err(2);
   EXPECT_TRUE(db->getLastNSignature(3, 1).empty());
   EXPECT_EQ(db->getSignatureCount(1), 0);
   EXPECT_EQ(db->getLastSignatureTime(1), -1);
-  db->addSignature(oneEntry(0, 1), 1);
+  db->addSignature(oneEntry(1), 1);
   EXPECT_EQ(db->getFailedVerificationCount(1), 0);
   EXPECT_EQ(err.take(),
             "getLastNSignature SQL error: no such table: sign\n"
@@ -240,7 +199,6 @@ TEST_F(SignatureDbTest, SqlErrorsArePrintedAndAbsorbedExceptForTheFailureTime) {
 }
 
 TEST_F(SignatureDbTest, BadColumnTextsEndTheReadAndLeaveNoStatementOpen) {
-  auto db = open();
   ASSERT_TRUE(execute(file(),
                       "insert into item values (0, '', 1, 0);"
                       "insert into item values ('x', '', 1, 0);"
@@ -250,7 +208,6 @@ TEST_F(SignatureDbTest, BadColumnTextsEndTheReadAndLeaveNoStatementOpen) {
   EXPECT_THROW(db->getAllActionIndexes(), std::invalid_argument);
   EXPECT_THROW(db->getLastNSignature(3, 8), GestalPrivate::SampleTextError);
   EXPECT_THROW(db->getLastSignatureTime(9), std::invalid_argument);
-
   // A statement left open would keep the tables locked against this.
   EXPECT_TRUE(execute(file(), "drop table item; drop table sign;"));
 }

@@ -1,53 +1,32 @@
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/SampleText.h"
 #include "engine/Exceptions.h"
-#include "engine/GSEnginePreferenceParameters.h"
-#include "store/GestalDB.h"
 #include "store_fixtures.h"
-#include "support/CaptureOutput.h"
-#include "support/FixedClock.h"
-#include "support/TempDir.h"
 #include "training/GestalTraining.h"
 
 namespace {
 
-using GestalPrivate::GestalDB;
 using GestalPrivate::GestalTraining;
-using GestalPrivate::GestalTrainingFailedException;
-using GestalPrivate::GestalTrainingInputException;
 using GestalPrivate::GSEnginePreferenceParameters;
-using GestalPrivate::GSEnginePreferenceParameters_Unlock;
 using GestalPrivate::MotionSample;
-using GestalPrivate::TrainingResult;
-using SignatureFixtures::readRows;
+using SignatureFixtures::Rows;
 using SignatureFixtures::xPrefix;
 using SignatureFixtures::yRecording;
-using Rows = std::vector<std::vector<std::string>>;
 
-// What one enrolment step answered: a result, a rejection or the end of the enrolment.
-struct Reply {
-  int32_t code = 0;  // rejection code, -1 for a failed enrolment, 0 when accepted
-  int32_t strength = -1;
-  float progress = 0.0f;
-  int32_t value = 0;  // complexity of an accepted first sample, or the rejection's value
-  bool operator==(const Reply&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Reply& r) {
-  return out << "{code " << r.code << ", strength " << r.strength << ", progress " << r.progress
-             << ", value " << r.value << "}";
-}
+// What one enrolment step answered: {rejection code (-1 for a failed enrolment, 0 when accepted),
+// strength, progress, complexity of an accepted first sample or the rejection's value}.
+using Reply = std::tuple<int32_t, int32_t, float, int32_t>;
 
 Reply accepted(int32_t strength, float progress, int32_t complexity = 0) {
-  return Reply{0, strength, progress, complexity};
+  return {0, strength, progress, complexity};
 }
 Reply rejected(int32_t code, float progress, int32_t value = 0) {
-  return Reply{code, -1, progress, value};
+  return {code, -1, progress, value};
 }
 const Reply kFailed{-1, -1, 0.0f, 0};
 
@@ -60,41 +39,30 @@ MotionSample pointingUp(std::size_t length) {
 
 MotionSample mostlyStill() {
   MotionSample sample = xPrefix(150);
-  float time = sample.back()[GestalPrivate::kTime];
-  for (int i = 0; i < 400; ++i) {
-    time += 10.0f;
-    GestalPrivate::MotionEntry entry{};
-    entry[GestalPrivate::kTime] = time;
-    sample.push_back(entry);
-  }
+  for (int i = 1; i <= 400; ++i) sample.push_back({sample[149][0] + 10.0f * static_cast<float>(i)});
   return sample;
 }
 
-class EnrolmentTest : public ::testing::Test {
+class EnrolmentTest : public SignatureFixtures::SignatureStoreTest {
  protected:
   void SetUp() override { useProfile(GSEnginePreferenceParameters{}); }
-
   void useProfile(const GSEnginePreferenceParameters& profile) {
     training.reset();
-    db.reset();
-    GestalTest::CaptureOutput out(1);
-    db = std::make_unique<GestalDB>(profile, dir.path());
-    out.take();
+    open(profile);
     training = std::make_unique<GestalTraining>(db.get(), profile, 1.0f);
   }
 
   Reply train(int32_t action, const MotionSample& sample) {
     try {
-      TrainingResult r = training->train(action, sample);
-      return Reply{0, r.strength, r.progress, r.complexity};
-    } catch (const GestalTrainingInputException& e) {
-      return Reply{e.code, -1, e.progress, e.value};
-    } catch (const GestalTrainingFailedException&) {
+      GestalPrivate::TrainingResult r = training->train(action, sample);
+      return {0, r.strength, r.progress, r.complexity};
+    } catch (const GestalPrivate::GestalTrainingInputException& e) {
+      return {e.code, -1, e.progress, e.value};
+    } catch (const GestalPrivate::GestalTrainingFailedException&) {
       return kFailed;
     }
   }
 
-  Rows rows(const std::string& sql) const { return readRows(dir.file("gestal.db"), sql); }
   Rows storedTexts(int32_t action) const {
     return rows("select signature from sign where item_no = " + std::to_string(action) +
                 " order by rowid");
@@ -105,9 +73,6 @@ class EnrolmentTest : public ::testing::Test {
     return texts;
   }
 
-  GestalTest::FixedClock clock;
-  GestalTest::TempDir dir;
-  std::unique_ptr<GestalDB> db;
   std::unique_ptr<GestalTraining> training;
 };
 
@@ -127,8 +92,8 @@ TEST_F(EnrolmentTest, ThreeSamplesAgreeingAtTheStrictestLevelComplete) {
   EXPECT_EQ(storedTexts(1), textsOf(samples));
   EXPECT_EQ(rows("select item_no, cmd, strength, signType, typeof(signType) from item"),
             (Rows{{"1", "", "0", "0", "integer"}}));
-  EXPECT_EQ(rows("select count(*) from verify_history"), (Rows{{"0"}}));
-  EXPECT_EQ(rows("select count(*) from adapt_strength"), (Rows{{"0"}}));
+  EXPECT_EQ(rows("select (select count(*) from verify_history), count(*) from adapt_strength"),
+            (Rows{{"0", "0"}}));
 }
 
 TEST_F(EnrolmentTest, AFourthSampleCompletesAWindowAgreeingAtLevelOne) {
@@ -143,34 +108,31 @@ TEST_F(EnrolmentTest, AFourthSampleCompletesAWindowAgreeingAtLevelOne) {
   EXPECT_EQ(rows("select strength, signType from item"), (Rows{{"1", "0"}}));
 }
 
-TEST_F(EnrolmentTest, FirstSampleRejectionsCarryTheirCodesAndProgress) {
+TEST_F(EnrolmentTest, FirstSampleChecksCarryTheirCodesAndProgress) {
   EXPECT_EQ(train(1, xPrefix(10)), rejected(2, 0.0f));
   EXPECT_EQ(train(1, xPrefix(600)), rejected(1, 0.0f));  // 12 s is beyond the limits
   EXPECT_EQ(train(1, xPrefix(120)), rejected(5, 0.0f, 2));
   EXPECT_EQ(rows("select count(*) from item"), (Rows{{"0"}}));
-
   EXPECT_EQ(train(1, xPrefix(300)), accepted(-1, 0.2f, 5));
   EXPECT_EQ(train(1, xPrefix(10)), rejected(2, 0.2f));
   // Only the first sample of an enrolment is measured.
   EXPECT_EQ(train(1, xPrefix(280)), accepted(-1, 0.4f));
-}
 
-TEST_F(EnrolmentTest, PostureIsRefusedThreeTimesAndMotionTwice) {
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(train(1, pointingUp(200)), rejected(3, 0.0f)) << i;
-  EXPECT_EQ(train(1, pointingUp(200)), accepted(-1, 0.2f, 3));
-
-  for (int i = 0; i < 2; ++i) EXPECT_EQ(train(2, mostlyStill()), rejected(4, 0.0f)) << i;
-  EXPECT_EQ(train(2, mostlyStill()), accepted(-1, 0.2f, 5));
+  // Posture is refused three times, motion twice.
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(train(2, pointingUp(200)), rejected(3, 0.0f)) << i;
+  EXPECT_EQ(train(2, pointingUp(200)), accepted(-1, 0.2f, 3));
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(train(3, mostlyStill()), rejected(4, 0.0f)) << i;
+  EXPECT_EQ(train(3, mostlyStill()), accepted(-1, 0.2f, 5));
 }
 
 TEST_F(EnrolmentTest, WithoutQualityChecksOnlyTheLengthIsChecked) {
-  useProfile(GSEnginePreferenceParameters_Unlock{});
+  useProfile(GestalPrivate::GSEnginePreferenceParameters_Unlock{});
   EXPECT_EQ(train(1, xPrefix(10)), rejected(2, 0.0f));
   EXPECT_EQ(train(1, pointingUp(60)), accepted(-1, 0.2f, 1));
   EXPECT_EQ(train(2, mostlyStill()), accepted(-1, 0.2f, 5));
 }
 
-TEST_F(EnrolmentTest, ASecondSampleUnlikeTheFirstIsRejected) {
+TEST_F(EnrolmentTest, SamplesUnlikeTheOthersAreRejectedOrRemoved) {
   EXPECT_EQ(train(1, xPrefix(200)), accepted(-1, 0.2f, 3));
   EXPECT_EQ(train(1, yRecording(200)), rejected(7, 0.2f));
   // 120 of 200 is below even the loosest level.
@@ -178,14 +140,13 @@ TEST_F(EnrolmentTest, ASecondSampleUnlikeTheFirstIsRejected) {
   EXPECT_EQ(train(1, xPrefix(200)), accepted(-1, 0.4f));
   EXPECT_EQ(train(1, xPrefix(200)), accepted(0, 1.0f));
   EXPECT_EQ(storedTexts(1).size(), 3u);
-}
 
-TEST_F(EnrolmentTest, ANewestSampleMatchingNoneOfTheOthersIsRemoved) {
-  EXPECT_EQ(train(1, xPrefix(200)), accepted(-1, 0.2f, 3));
-  EXPECT_EQ(train(1, xPrefix(133)), accepted(-1, 0.4f));
-  EXPECT_EQ(train(1, yRecording(200)), rejected(6, 0.4f));
-  EXPECT_EQ(train(1, xPrefix(200)), accepted(-1, 0.6f));
-  EXPECT_EQ(storedTexts(1).size(), 0u);
+  // A newest sample matching none of the others is removed.
+  EXPECT_EQ(train(2, xPrefix(200)), accepted(-1, 0.2f, 3));
+  EXPECT_EQ(train(2, xPrefix(133)), accepted(-1, 0.4f));
+  EXPECT_EQ(train(2, yRecording(200)), rejected(6, 0.4f));
+  EXPECT_EQ(train(2, xPrefix(200)), accepted(-1, 0.6f));
+  EXPECT_EQ(storedTexts(2).size(), 0u);
 }
 
 TEST_F(EnrolmentTest, SamplesAgreeingOnlyLooselyFailAtTheSeventh) {
