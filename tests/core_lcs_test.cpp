@@ -9,7 +9,7 @@
 namespace GestalPrivate {
 namespace {
 
-int16_t fast(const std::string& a, const std::string& b) {
+int32_t fast(const std::string& a, const std::string& b) {
   return commonSubsequenceLength(a.data(), static_cast<uint32_t>(a.size()), b.data(),
                                  static_cast<uint32_t>(b.size()));
 }
@@ -75,8 +75,9 @@ TEST(CoreLcs, EdgeShapes) {
   EXPECT_EQ(fast(std::string(65, 'a'), std::string(3, 'a')), 3);
   // Bytes outside the symbol alphabet compare like any other byte.
   EXPECT_EQ(fast(std::string("x\0\xffy", 4), std::string("\xff\0y", 3)), 2);
-  // Beyond 32767 the length keeps its low 16 bits, as the 16-bit table's corner does.
-  EXPECT_EQ(fast(std::string(40000, 'c'), std::string(40000, 'c')), -25536);
+  // Lengths beyond what a 16-bit table cell holds stay exact.
+  EXPECT_EQ(fast(std::string(40000, 'c'), std::string(40000, 'c')), 40000);
+  EXPECT_EQ(fast(std::string(33000, 'a'), "b" + std::string(32999, 'a')), 32999);
 }
 
 }  // namespace
