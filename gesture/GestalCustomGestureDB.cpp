@@ -27,33 +27,12 @@ const char* const kInsertSample =
 }  // namespace
 
 GestalCustomGestureDB::GestalCustomGestureDB(const std::string& directory)
-    : path_(directory + kFileName) {
-  // Opening creates a missing file, so whether the tables exist must be known before.
-  const bool existed = fileIsReadable(path_);
-  connection_ = std::make_unique<SqliteConnection>(path_);
-
-  if (existed) {
-    SqliteStatement pragma(*connection_, "PRAGMA user_version;");
-    int version = 0;
-    if (pragma.step()) version = std::stoi(pragma.text(0), nullptr, 10);
-    if (pragma.failed()) {
-      std::fprintf(stderr, "get DB schema version error: %s\n", pragma.error().c_str());
-      throw std::runtime_error("check DB schema version failed");
-    }
-    std::printf("current custom gesture DB schema version is %d\n", version);
-    return;
-  }
-
-  std::printf("creating DB tables\n");
-  std::string error;
-  if (!connection_->exec(kCreateTables, error)) {
-    std::fprintf(stderr, "createcustom gesture  DB tables error: %s\n", error.c_str());
-    connection_->close();
-    std::remove(path_.c_str());
-    throw std::runtime_error("create custom gesture DB tables failed\n");
-  }
-  std::printf("create custom gesture DB tables success\n");
-}
+    : path_(directory + kFileName),
+      connection_(openVersionedDatabase(
+          path_, {kCreateTables, "current custom gesture DB schema version is %d\n",
+                  "createcustom gesture  DB tables error: %s\n",
+                  "create custom gesture DB tables failed\n",
+                  "create custom gesture DB tables success\n"})) {}
 
 GestalCustomGestureDB::~GestalCustomGestureDB() = default;
 

@@ -29,37 +29,12 @@ void runReporting(SqliteStatement& statement, const char* operation) {
 }  // namespace
 
 GestalDB::GestalDB(const GSEnginePreferenceParameters& profile, const std::string& directory)
-    : path_(directory + "gestal.db"), profile_(copyPreferenceProfile(profile)) {
-  // Opening creates a missing file, so existence must be tested first.
-  const bool existed = fileIsReadable(path_);
-  connection_ = std::make_unique<SqliteConnection>(path_);
-
-  if (existed) {
-    int32_t version = 0;
-    std::string error;
-    {
-      SqliteStatement statement(*connection_, "PRAGMA user_version;");
-      if (statement.step() && statement.columnCount() > 0) version = std::stoi(statement.text(0));
-      if (statement.failed()) error = statement.error();
-    }
-    if (!error.empty()) {
-      std::fprintf(stderr, "get DB schema version error: %s\n", error.c_str());
-      throw std::runtime_error("check DB schema version failed");
-    }
-    std::printf("current signature DB schema version is %d\n", version);
-    return;
-  }
-
-  std::printf("creating DB tables\n");
-  std::string error;
-  if (!connection_->exec(kSchema, error)) {
-    std::fprintf(stderr, "create gesture DB tables error: %s\n", error.c_str());
-    connection_->close();
-    std::remove(path_.c_str());
-    throw std::runtime_error("create gesture DB tables failed\n");
-  }
-  std::printf("create gesture DB tables success\n");
-}
+    : path_(directory + "gestal.db"),
+      profile_(copyPreferenceProfile(profile)),
+      connection_(openVersionedDatabase(
+          path_, {kSchema, "current signature DB schema version is %d\n",
+                  "create gesture DB tables error: %s\n", "create gesture DB tables failed\n",
+                  "create gesture DB tables success\n"})) {}
 
 GestalDB::~GestalDB() = default;
 

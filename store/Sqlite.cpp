@@ -108,4 +108,38 @@ std::string SqliteStatement::text(int column) const {
                      static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
 }
 
+std::unique_ptr<SqliteConnection> openVersionedDatabase(const std::string& path,
+                                                        const SchemaMessages& messages) {
+  // Opening creates a missing file, so existence must be tested first.
+  const bool existed = fileIsReadable(path);
+  auto connection = std::make_unique<SqliteConnection>(path);
+
+  if (existed) {
+    int version = 0;
+    std::string error;
+    {
+      SqliteStatement pragma(*connection, "PRAGMA user_version;");
+      if (pragma.step()) version = std::stoi(pragma.text(0), nullptr, 10);
+      if (pragma.failed()) error = pragma.error();
+    }
+    if (!error.empty()) {
+      std::fprintf(stderr, "get DB schema version error: %s\n", error.c_str());
+      throw std::runtime_error("check DB schema version failed");
+    }
+    std::printf(messages.versionFormat, version);
+    return connection;
+  }
+
+  std::printf("creating DB tables\n");
+  std::string error;
+  if (!connection->exec(messages.createTables, error)) {
+    std::fprintf(stderr, messages.createError, error.c_str());
+    connection->close();
+    std::remove(path.c_str());
+    throw std::runtime_error(messages.createFailure);
+  }
+  std::printf("%s", messages.createSuccess);
+  return connection;
+}
+
 }  // namespace GestalPrivate

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -72,5 +73,20 @@ class SqliteStatement {
   sqlite3_stmt* statement_ = nullptr;
   std::string error_;
 };
+
+// The texts that tell what happens while a versioned database file is opened.
+struct SchemaMessages {
+  const char* createTables;   // the statements that create the tables and set user_version
+  const char* versionFormat;  // printed with the version of an existing file, e.g. "... %d\n"
+  const char* createError;    // printed with SQLite's message when creation fails, "... %s\n"
+  const char* createFailure;  // the exception text when creation fails
+  const char* createSuccess;  // printed when the tables were created
+};
+
+// Opens the database file at `path`. An existing file is accepted whatever its user_version,
+// which is printed; a missing file is created with its tables. On failure the error is printed
+// and std::runtime_error thrown; a file whose tables could not be created is removed again.
+std::unique_ptr<SqliteConnection> openVersionedDatabase(const std::string& path,
+                                                        const SchemaMessages& messages);
 
 }  // namespace GestalPrivate
