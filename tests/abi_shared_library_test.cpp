@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
+#include <string>
 
 #include "gestal.h"
 #include "support/CaptureOutput.h"
@@ -11,42 +13,25 @@
 
 namespace {
 
-const char* const kExports[] = {"GetControllerHelperObject",
-                                "GetControllerHelperObjectWithConfig",
-                                "GetControllerHelperVersion",
-                                "Shutdown",
-                                "SetSensorDataCallback",
-                                "SetMovementCallback",
-                                "AddSignature",
-                                "IdentifySignature",
-                                "DeleteAction",
-                                "GetActionIndex",
-                                "GetErrorType",
-                                "VerifyGesture",
-                                "GetGSGesture",
-                                "VerifyPredefinedGesture",
-                                "GetResultGesture",
-                                "VerifySingleGesture",
-                                "SetCustomGesture",
-                                "SetCustomGestureStr",
-                                "IdentifyCustomGesture",
-                                "IdentifyCustomGestureStr",
-                                "GetGSCustomGestureRecognizeGestureInt",
-                                "GetGSCustomGestureRecognizeGestureStr",
-                                "GetGSCustomGestureRecognizeGestureConfidence",
-                                "DeleteGSCustomGestureRecognizeGesture",
-                                "IsCustomGestureExisted",
-                                "IsTwoGestureSimilar",
-                                "SetTriggeringMask",
-                                "SetTriggerStartKeys",
-                                "SetTriggerEndKeys",
-                                "ClearTriggerStartKeys",
-                                "ClearTriggerEndKeys"};
+const char* const kExports =
+    "GetControllerHelperObject GetControllerHelperObjectWithConfig GetControllerHelperVersion "
+    "Shutdown SetSensorDataCallback SetMovementCallback AddSignature IdentifySignature "
+    "DeleteAction GetActionIndex GetErrorType VerifyGesture GetGSGesture VerifyPredefinedGesture "
+    "GetResultGesture VerifySingleGesture SetCustomGesture SetCustomGestureStr "
+    "IdentifyCustomGesture IdentifyCustomGestureStr GetGSCustomGestureRecognizeGestureInt "
+    "GetGSCustomGestureRecognizeGestureStr GetGSCustomGestureRecognizeGestureConfidence "
+    "DeleteGSCustomGestureRecognizeGesture IsCustomGestureExisted IsTwoGestureSimilar "
+    "SetTriggeringMask SetTriggerStartKeys SetTriggerEndKeys ClearTriggerStartKeys "
+    "ClearTriggerEndKeys";
 
 TEST(SharedLibrary, ExportsEveryFunctionAndRunsACreateCycle) {
   void* library = dlopen(GESTAL_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(library, nullptr) << dlerror();
-  for (const char* name : kExports) EXPECT_NE(dlsym(library, name), nullptr) << name;
+  std::istringstream names(kExports);
+  int found = 0;
+  for (std::string name; names >> name; ++found)
+    EXPECT_NE(dlsym(library, name.c_str()), nullptr) << name;
+  EXPECT_EQ(found, 31);
 
   auto create = reinterpret_cast<decltype(&GetControllerHelperObject)>(
       dlsym(library, "GetControllerHelperObject"));

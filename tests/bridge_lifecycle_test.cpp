@@ -1,8 +1,6 @@
 // The helper's life through the exported functions: create, second create, shutdown, create again.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -91,12 +89,10 @@ TEST(HelperLifecycle, EngineCallsBeforeAnyCreateFailCleanly) {
   CaptureOutput err(2);
   CaptureOutput out;
   IdentifySignature(nullptr, nullptr, 0, 10, nullptr, 0, rememberIdentifyError);
-  EXPECT_FALSE(IsTwoGestureSimilar(nullptr, nullptr, 0, 10, nullptr, 0, 10));
   out.take();
   EXPECT_EQ(lastIdentifyError, GESTAL_ERROR_ENGINE_FAILURE);
   EXPECT_EQ(err.take(),
-            "gestal: IdentifySignature failed: no controller helper has been created\n"
-            "gestal: IsTwoGestureSimilar failed: no controller helper has been created\n");
+            "gestal: IdentifySignature failed: no controller helper has been created\n");
 }
 
 TEST(HelperLifecycle, UnopenableDatabaseGivesNoHandle) {
@@ -110,17 +106,6 @@ TEST(HelperLifecycle, UnopenableDatabaseGivesNoHandle) {
             "database file\n");
 }
 
-TEST(HelperVersion, MallocBufferWithTheVersionText) {
-  char* version = nullptr;
-  uint64_t length = 0;
-  char* returned = GetControllerHelperVersion(nullptr, &version, &length);
-  ASSERT_NE(returned, nullptr);
-  EXPECT_EQ(returned, version);
-  EXPECT_EQ(length, 4u);
-  EXPECT_EQ(std::memcmp(version, "1.00", 5), 0);
-  std::free(version);
-}
-
 TEST(TriggerExports, ActOnlyThroughTheCurrentHandle) {
   TempDir dir;
   CaptureOutput out;
@@ -131,7 +116,6 @@ TEST(TriggerExports, ActOnlyThroughTheCurrentHandle) {
   EXPECT_FALSE(SetTriggeringMask(nullptr, 0, 0xFF, 0));
   SetTriggerStartKeys(handle, 3, 7, true);
   ClearTriggerStartKeys(handle, 1);
-  SetTriggerEndKeys(nullptr, 1, 7, true);
   int notAHandle = 0;
   Shutdown(reinterpret_cast<GestalHandle>(&notAHandle));
   EXPECT_TRUE(SetTriggeringMask(handle, 0, 1, 1)) << "a foreign handle ended the helper";
@@ -139,8 +123,6 @@ TEST(TriggerExports, ActOnlyThroughTheCurrentHandle) {
   out.take();
   EXPECT_EQ(err.take(),
             "gestal: SetTriggeringMask failed: the handle is not the current controller helper "
-            "handle\n"
-            "gestal: SetTriggerEndKeys failed: the handle is not the current controller helper "
             "handle\n"
             "gestal: Shutdown failed: the handle is not the current controller helper handle\n");
 }

@@ -44,22 +44,10 @@ std::string runs(const Sequence& s, int16_t t, int32_t minRun, int32_t runStep) 
   return out.substr(0, count);
 }
 
-TEST(CoreKernels, SymbolsPerAxisThresholdAndRun) {
+TEST(CoreKernels, SymbolsPerAxisAndThreshold) {
   EXPECT_EQ(axes(entries({{260, 0, 0}, {261, 0, 0}, {-261, 0, 0}, {-260, 0, 0}}), 260, 20, 290),
             "ab");
   EXPECT_EQ(axes(entries({{0, 21, -291}, {0, -21, 291}}), 260, 20, 290), "cfde");
-  EXPECT_EQ(countActiveValues(nullptr, 0, 1, 1, 1), 0);
-  // Symbols a a a a b b c.
-  const Sequence s = entries({{200, 0, 0},
-                              {200, 0, 0},
-                              {200, 0, 0},
-                              {200, 0, 0},
-                              {-200, 0, 0},
-                              {-200, 0, 0},
-                              {0, 200, 0}});
-  EXPECT_EQ(runs(s, 100, 2, 1), "aaab");
-  EXPECT_EQ(runs(s, 100, 2, 2), "a");
-  EXPECT_EQ(runs(s, 100, 1, 1), "aaaabbc");
 }
 
 TEST(CoreKernels, AgreeWithThePlainSymbolizerOnRandomSequences) {

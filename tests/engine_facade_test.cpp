@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/GSEngine.h"
@@ -54,55 +56,60 @@ class EngineFacade : public ::testing::Test {
   const MotionSample rich_ = steady(2000, {5, 5, 5});
 };
 
-void expectAction(const GSAction& a, int32_t index, int32_t strength, int64_t remaining,
-                  int32_t error, float progress, int32_t securityLevel) {
-  EXPECT_EQ(a.actionIndex, index);
-  EXPECT_EQ(a.strength, strength);
-  EXPECT_EQ(a.remainingSignatures, remaining);
-  EXPECT_EQ(a.status.error, error);
-  EXPECT_EQ(a.status.progress.asFloat, progress);
-  EXPECT_EQ(a.status.securityLevel, securityLevel);
+// An enrolment record: index, strength, signatures to go, error, progress, complexity level.
+using Enrolment = std::tuple<int32_t, int32_t, int64_t, int32_t, float, int32_t>;
+Enrolment enrolment(const GSAction& a) {
+  return {a.actionIndex,
+          a.strength,
+          a.remainingSignatures,
+          a.status.error,
+          a.status.progress.asFloat,
+          a.status.securityLevel};
+}
+// An identification record: index, signatures to go, error, remaining trials, lock seconds.
+using Identification = std::tuple<int32_t, int64_t, int32_t, int32_t, int32_t>;
+Identification identification(const GSAction& a) {
+  return {a.actionIndex, a.remainingSignatures, a.status.error, a.status.progress.asInt,
+          a.status.securityLevel};
 }
 
 TEST_F(EngineFacade, FirstSignatureRejectionsBecomeErrorTypes) {
   engine();
   // Rejected before any action row exists: no action in the record.
-  expectAction(add(4, steady(100, {5, 5, 5})), -1, -1, 100, -201, 0.0f, 0);
-  expectAction(add(4, steady(2000, {5, 5, 5}, {0, 0, 1})), -1, -1, 100, -203, 0.0f, 0);
-  expectAction(add(5, steady(10100, {5, 5, 5})), -1, -1, 100, -202, 0.0f, 0);
-  expectAction(add(6, steady(2000, {1, 1, 1})), -1, -1, 100, -205, 0.0f, 0);
+  EXPECT_EQ(enrolment(add(4, steady(100, {5, 5, 5}))), Enrolment(-1, -1, 100, -201, 0.0f, 0));
+  EXPECT_EQ(enrolment(add(4, steady(2000, {5, 5, 5}, {0, 0, 1}))),
+            Enrolment(-1, -1, 100, -203, 0.0f, 0));
+  EXPECT_EQ(enrolment(add(5, steady(10100, {5, 5, 5}))), Enrolment(-1, -1, 100, -202, 0.0f, 0));
+  EXPECT_EQ(enrolment(add(6, steady(2000, {1, 1, 1}))), Enrolment(-1, -1, 100, -205, 0.0f, 0));
   // Two active axes for a second: complexity level 2, below the default minimum of 3; the level
   // is reported.
-  expectAction(add(7, steady(1000, {5, 5, 0})), -1, -1, 100, -204, 0.0f, 2);
+  EXPECT_EQ(enrolment(add(7, steady(1000, {5, 5, 0}))), Enrolment(-1, -1, 100, -204, 0.0f, 2));
 }
 
-TEST_F(EngineFacade, EnrolmentProgressAndCompletion) {
+TEST_F(EngineFacade, EnrolmentProgressCompletionAndRestart) {
   engine();
   // The first accepted signature creates the action row: its index, strength -1, 3 to go, and
   // the signature's complexity level.
-  expectAction(add(3, rich_), 3, -1, 3, 0, 0.2f, 5);
+  EXPECT_EQ(enrolment(add(3, rich_)), Enrolment(3, -1, 3, 0, 0.2f, 5));
   // A second signature that matches nothing of the first is rejected with the held progress.
-  expectAction(add(3, steady(2000, {-5, -5, -5})), 3, -1, 3, -209, 0.2f, 0);
-  expectAction(add(3, rich_), 3, -1, 3, 0, 0.4f, 0);
+  EXPECT_EQ(enrolment(add(3, steady(2000, {-5, -5, -5}))), Enrolment(3, -1, 3, -209, 0.2f, 0));
+  EXPECT_EQ(enrolment(add(3, rich_)), Enrolment(3, -1, 3, 0, 0.4f, 0));
   // Three equal signatures agree at the strictest level: stored with strength 0.
-  expectAction(add(3, rich_), 3, 0, 0, 0, 1.0f, 0);
+  EXPECT_EQ(enrolment(add(3, rich_)), Enrolment(3, 0, 0, 0, 1.0f, 0));
+
+  // Deleting an action restarts its open enrolment.
+  add(8, rich_);
+  add(8, rich_);
+  engine_->DeleteAction(8);
+  EXPECT_EQ(enrolment(add(8, rich_)), Enrolment(8, -1, 3, 0, 0.2f, 5));
 }
 
 TEST_F(EngineFacade, IdentificationAcceptsTheEnrolledActionOnly) {
   engine();
   for (int i = 0; i < 3; ++i) add(2, rich_);
-  GSAction accepted = identify({}, rich_);
-  EXPECT_EQ(accepted.actionIndex, 2);
-  EXPECT_EQ(accepted.status.error, 0);
-  EXPECT_EQ(accepted.status.progress.asInt, -1);
-  EXPECT_EQ(accepted.status.securityLevel, -1);
-
-  GSAction rejected = identify({2}, steady(2000, {-5, -5, -5}));
-  EXPECT_EQ(rejected.actionIndex, -1);
-  EXPECT_EQ(rejected.remainingSignatures, 100);
-  EXPECT_EQ(rejected.status.error, -1);
-  EXPECT_EQ(rejected.status.progress.asInt, 2147483646);
-  EXPECT_EQ(rejected.status.securityLevel, 0);
+  EXPECT_EQ(identification(identify({}, rich_)), Identification(2, 0, 0, -1, -1));
+  EXPECT_EQ(identification(identify({2}, steady(2000, {-5, -5, -5}))),
+            Identification(-1, 100, -1, 2147483646, 0));
 }
 
 TEST_F(EngineFacade, FailedTrialsLockTheAction) {
@@ -112,40 +119,19 @@ TEST_F(EngineFacade, FailedTrialsLockTheAction) {
   engine(parameters);
   for (int i = 0; i < 3; ++i) add(2, rich_);
   const MotionSample other = steady(2000, {-5, -5, -5});
-
-  GSAction first = identify({2}, other);
-  EXPECT_EQ(first.status.error, -1);
-  EXPECT_EQ(first.status.progress.asInt, 1);
-  EXPECT_EQ(first.status.securityLevel, 0);
-  GSAction second = identify({2}, other);
-  EXPECT_EQ(second.status.progress.asInt, 0);
-  EXPECT_EQ(second.status.securityLevel, 60);
-
+  EXPECT_EQ(identification(identify({2}, other)), Identification(-1, 100, -1, 1, 0));
+  EXPECT_EQ(identification(identify({2}, other)), Identification(-1, 100, -1, 0, 60));
   clock_.advanceSeconds(10);
-  GSAction locked = identify({2}, rich_);
-  EXPECT_EQ(locked.actionIndex, -1);
-  EXPECT_EQ(locked.status.error, -301);
-  EXPECT_EQ(locked.status.progress.asInt, 0);
-  EXPECT_EQ(locked.status.securityLevel, 50);
-
+  EXPECT_EQ(identification(identify({2}, rich_)), Identification(-1, 100, -301, 0, 50));
   clock_.advanceSeconds(51);
   EXPECT_EQ(identify({2}, rich_).actionIndex, 2);
 }
 
-TEST_F(EngineFacade, DeleteActionRestartsAnOpenEnrolment) {
-  engine();
-  add(8, rich_);
-  add(8, rich_);
-  engine_->DeleteAction(8);
-  expectAction(add(8, rich_), 8, -1, 3, 0, 0.2f, 5);
-}
-
 TEST(GestureNames, IndexesOfThePredefinedModel) {
-  EXPECT_EQ(Gestal::gestureName(0), "HEART");
-  EXPECT_EQ(Gestal::gestureName(1), "C");
-  EXPECT_EQ(Gestal::gestureName(2), "DOWN");
-  EXPECT_EQ(Gestal::gestureName(3), "");
-  EXPECT_EQ(Gestal::gestureName(-1), "");
+  EXPECT_EQ((std::vector<std::string>{Gestal::gestureName(0), Gestal::gestureName(1),
+                                      Gestal::gestureName(2), Gestal::gestureName(3),
+                                      Gestal::gestureName(-1)}),
+            (std::vector<std::string>{"HEART", "C", "DOWN", "", ""}));
 }
 
 }  // namespace

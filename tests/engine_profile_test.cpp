@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "engine/GSEngineParameters.h"
 #include "engine/GSEnginePreferenceParameters.h"
 
 namespace {
@@ -49,15 +48,6 @@ TEST(PreferenceProfiles, TablesOfTheThreeProfiles) {
     auto original = makePreferenceProfile(type);
     EXPECT_EQ(table(*GestalPrivate::copyPreferenceProfile(*original)), table(*original));
   }
-}
-
-TEST(EngineParameters, HostDefaults) {
-  Gestal::GSEngineParameters p;
-  EXPECT_EQ((std::vector<double>{double(p.preferenceType), double(p.securityLevel),
-                                 double(p.highestStrengthLevel), double(p.maxFailedTrials),
-                                 double(p.lockTimeSeconds), p.trainMatchThreshold,
-                                 p.verifyMatchThreshold}),
-            (std::vector<double>{0, 1, 3, 2147483647, 300, 1, 1}));
 }
 
 }  // namespace

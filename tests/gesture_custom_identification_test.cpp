@@ -101,16 +101,6 @@ TEST_F(CustomIdentification, AcceptedCandidatesAreRankedByTheirBestSample) {
   EXPECT_EQ(identify({"9", "10"}), Result("10", 1.5f));
 }
 
-TEST_F(CustomIdentification, AGestureListedOncePerSampleGivesTheSameResult) {
-  store("4", {kHalf, kSame, kSame});
-  store("5", {"aaa"});
-  EXPECT_EQ(recogniser_->customGestureDB().getAllCustomGestureIndexes("player"),
-            (std::vector<std::string>{"4", "4", "4", "5"}));
-  EXPECT_EQ(identify({}), Result("4", 1.0f));
-  EXPECT_EQ(identify({"4", "5"}), Result("4", 1.0f));
-  EXPECT_EQ(identify({"4"}), Result("4", 1.0f));
-}
-
 TEST_F(CustomIdentification, FailedComparisonsCountAsNotSimilar) {
   recogniser_->customGestureDB().replaceCustomSamples("player", "1",
                                                       {oversized(), symbolRecording(kClose)});
