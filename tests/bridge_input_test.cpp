@@ -91,9 +91,19 @@ TEST(TriggerKeys, SelectorBits) {
             (std::vector<std::optional<int32_t>>{0, 0, 1, 1, std::nullopt, std::nullopt}));
 }
 
-TEST(TriggerKeys, TriggeringMaskRefusesUnknownControllersAndFlags) {
+TEST(TriggerKeys, TablesOfAHelper) {
   GestalTest::CaptureOutput out;
   ControllerHelper helper;
+  // Start and end keys store the inverted flag for the selected controller.
+  helper.setTriggerStartKeys(3, 0xAB, false);
+  helper.setTriggerStartKeys(2, 0xCD, true);
+  helper.setTriggerStartKeys(0, 0xEF, true);
+  helper.setTriggerEndKeys(1, 1, true);
+  helper.setTriggerEndKeys(2, 2, false);
+  helper.clearTriggerEndKeys(1);
+  helper.clearTriggerStartKeys(3);
+  EXPECT_EQ(helper.triggerStartKeys(), (TriggerTable{{1, TriggerEntry{0xCD, 0}}}));
+  EXPECT_EQ(helper.triggerEndKeys(), (TriggerTable{{1, TriggerEntry{2, 1}}}));
   EXPECT_FALSE(helper.setTriggeringMask(2, 5, 0));
   EXPECT_FALSE(helper.setTriggeringMask(0, 5, 2));
   EXPECT_TRUE(helper.triggeringMasks().empty());
