@@ -102,6 +102,9 @@ TEST_F(EngineFacade, EnrolmentProgressCompletionAndRestart) {
   add(8, rich_);
   engine_->DeleteAction(8);
   EXPECT_EQ(enrolment(add(8, rich_)), Enrolment(8, -1, 3, 0, 0.2f, 5));
+  // A third signature unlike the two that agree is removed again.
+  add(8, rich_);
+  EXPECT_EQ(enrolment(add(8, steady(2000, {-5, -5, -5}))), Enrolment(8, -1, 3, -207, 0.4f, 0));
 }
 
 TEST_F(EngineFacade, IdentificationAcceptsTheEnrolledActionOnly) {
