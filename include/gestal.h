@@ -157,7 +157,8 @@ GESTAL_API GestalHandle GetControllerHelperObjectWithConfig(const char* dbPath,
 GESTAL_API char* GetControllerHelperVersion(void* ignored, char** version, uint64_t* length);
 
 /* Ends the current helper object and its trigger tables and callbacks. Does nothing when no helper
- * exists; a handle other than the current one is refused with a line on stderr. The engine and its databases stay in use until a later create call replaces them, so
+ * exists; a handle other than the current one is refused with a line on stderr. The engine and
+ * its databases stay in use until a later create call replaces them, so
  * the recognition calls keep working after Shutdown. The handle is dangling afterwards. */
 GESTAL_API void Shutdown(GestalHandle handle);
 
@@ -238,7 +239,8 @@ GESTAL_API float VerifySingleGesture(GestalHandle handle, int32_t gesture, const
 /* Stores `numOfData` recordings as custom gesture `index` (name space "player"), replacing what was
  * stored for it; 0 recordings delete it. Recording i is lengths[i] entries of entryLengths[i]
  * floats and starts right after recording i - 1 in `data`. A negative length or entry length is
- * taken as 0. A gesture already used by an identification in this process keeps the samples that
+ * taken as 0; null `lengths` or `entryLengths` (or null `data` for a non-empty recording) refuse
+ * the call with a line on stderr and leave the stored gesture as it was. A gesture already used by an identification in this process keeps the samples that
  * identification saw until the library is loaded again. */
 GESTAL_API void SetCustomGesture(GestalHandle handle, int32_t index, const float* data,
                                  uint64_t numOfData, const int32_t* lengths,
