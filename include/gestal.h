@@ -71,8 +71,8 @@ typedef struct GestalAction GestalAction;
 typedef struct GestalGestureName GestalGestureName;
 
 /* Result of IdentifyCustomGesture / IdentifyCustomGestureStr. Owned by the host, which releases it
- * with DeleteGSCustomGestureRecognizeGesture. Read it with the GetGSCustomGestureRecognizeGesture...
- * functions. */
+ * with DeleteGSCustomGestureRecognizeGesture. Read it with the
+ * GetGSCustomGestureRecognizeGesture... functions. */
 typedef struct CustomGestureResult CustomGestureResult;
 
 /* The `progress` field of a status block: a float after enrolment, an integer after
@@ -240,8 +240,9 @@ GESTAL_API float VerifySingleGesture(GestalHandle handle, int32_t gesture, const
  * stored for it; 0 recordings delete it. Recording i is lengths[i] entries of entryLengths[i]
  * floats and starts right after recording i - 1 in `data`. A negative length or entry length is
  * taken as 0; null `lengths` or `entryLengths` (or null `data` for a non-empty recording) refuse
- * the call with a line on stderr and leave the stored gesture as it was. A gesture already used by an identification in this process keeps the samples that
- * identification saw until the library is loaded again. */
+ * the call with a line on stderr and leave the stored gesture as it was. A gesture already used
+ * by an identification in this process keeps the samples that identification saw until the
+ * library is loaded again. */
 GESTAL_API void SetCustomGesture(GestalHandle handle, int32_t index, const float* data,
                                  uint64_t numOfData, const int32_t* lengths,
                                  const int32_t* entryLengths);
@@ -252,8 +253,8 @@ GESTAL_API void SetCustomGestureStr(GestalHandle handle, const char* name, uint6
                                     const float* data, uint64_t numOfData, const int32_t* lengths,
                                     const int32_t* entryLengths);
 
-/* Identifies the recording among the custom gestures `targets` (`targetCount` indexes; 0 means every
- * stored gesture of name space "player"). Returns a new result owned by the host (never null unless
+/* Identifies the recording among the custom gestures `targets` (`targetCount` indexes; 0 means
+ * every stored gesture of name space "player"). Returns a new result owned by the host (never null unless
  * memory runs out); its match is empty when no gesture was identified. */
 GESTAL_API CustomGestureResult* IdentifyCustomGesture(GestalHandle handle, const int32_t* targets,
                                                       uint64_t targetCount, const float* data,
