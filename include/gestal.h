@@ -254,8 +254,8 @@ GESTAL_API void SetCustomGestureStr(GestalHandle handle, const char* name, uint6
                                     const int32_t* entryLengths);
 
 /* Identifies the recording among the custom gestures `targets` (`targetCount` indexes; 0 means
- * every stored gesture of name space "player"). Returns a new result owned by the host (never null unless
- * memory runs out); its match is empty when no gesture was identified. */
+ * every stored gesture of name space "player"). Returns a new result owned by the host (never
+ * null unless memory runs out); its match is empty when no gesture was identified. */
 GESTAL_API CustomGestureResult* IdentifyCustomGesture(GestalHandle handle, const int32_t* targets,
                                                       uint64_t targetCount, const float* data,
                                                       uint64_t numDataEntry, uint64_t entryLength);
