@@ -10,8 +10,8 @@ namespace GestalPrivate {
 using MotionEntry = std::array<float, 10>;
 
 // Field positions within a MotionEntry.
-inline constexpr std::size_t kTime = 0;        // milliseconds since the recording started
-inline constexpr std::size_t kPrimaryX = 1;    // primary motion vector, matched by every comparison
+inline constexpr std::size_t kTime = 0;      // milliseconds since the recording started
+inline constexpr std::size_t kPrimaryX = 1;  // primary motion vector, matched by every comparison
 inline constexpr std::size_t kPrimaryY = 2;
 inline constexpr std::size_t kPrimaryZ = 3;
 inline constexpr std::size_t kSecondaryX = 4;  // secondary motion vector, carried along only

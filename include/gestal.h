@@ -84,9 +84,9 @@ typedef union GestalProgress {
 
 /* The status block: the last three 32-bit fields of an action record. */
 typedef struct GestalStatusBlock {
-  int32_t error;          /* one of the GESTAL_ERROR_... values */
+  int32_t error;           /* one of the GESTAL_ERROR_... values */
   GestalProgress progress; /* enrolment: progress 0.0 to 1.0; identification: remaining trials */
-  int32_t securityLevel;  /* enrolment: complexity level; identification: lock seconds */
+  int32_t securityLevel;   /* enrolment: complexity level; identification: lock seconds */
 } GestalStatusBlock;
 
 /* Result of VerifyGesture. */
