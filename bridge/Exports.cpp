@@ -1,6 +1,7 @@
 // The exported C functions: host arrays in, engine calls, trace lines, results out. No exception
 // leaves this file; a failure is reported on stderr and answered with the call's neutral result.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bridge/CallTrace.h"
@@ -43,14 +45,15 @@ ProcessState& processState() {
   return state;
 }
 
-void reportFailure(const char* exportName, const char* what) {
-  std::string text = what != nullptr ? what : "unknown failure";
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  for (char& c : text) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
+// Writes "gestal: <export> failed: <what>" as one line, without allocating, so that it can report
+// even an allocation failure.
+void reportFailure(const char* exportName, const char* what) noexcept {
+  std::string_view text = what != nullptr ? what : "unknown failure";
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
   std::cout.flush();
-  std::fprintf(stderr, "gestal: %s failed: %s\n", exportName, text.c_str());
+  std::fprintf(stderr, "gestal: %s failed: ", exportName);
+  for (char c : text) std::fputc(c == '\n' || c == '\r' ? ' ' : c, stderr);
+  std::fputc('\n', stderr);
 }
 
 // Runs `work`, turning any exception into one line on stderr. Returns whether it succeeded.
@@ -85,6 +88,14 @@ ControllerHelper* helperOf(GestalHandle handle, const char* exportName) {
   return current->helper;
 }
 
+// Runs `work` on the helper behind `handle`. False when the handle is not the current one or the
+// work failed (both reported on stderr).
+template <class Work>
+bool withHelper(GestalHandle handle, const char* exportName, Work&& work) {
+  ControllerHelper* helper = helperOf(handle, exportName);
+  return helper != nullptr && guarded(exportName, [&] { work(*helper); });
+}
+
 // Gesture index of a predefined gesture's host code; -1 for codes not in the table.
 int32_t gestureIndexOfCode(int32_t code) {
   switch (code) {
@@ -108,21 +119,22 @@ Gestal::GSAction failedAction() {
 // Zero-fills the buffer and copies `text` and a terminating zero into it, as a bounded copy does:
 // copying stops at an embedded zero byte, and a buffer too small for the text and its zero is left
 // all zero. Returns 0, ERANGE or EINVAL; the last two also print a line on stderr.
-int32_t copyOut(const char* exportName, const std::string& text, char* buffer,
-                uint64_t bufferSize) {
+int32_t copyOut(const char* exportName, std::string_view text, char* buffer,
+                uint64_t bufferSize) noexcept {
   if (buffer == nullptr) {
     reportFailure(exportName, "the buffer is null");
     return EINVAL;
   }
   std::memset(buffer, 0, bufferSize);
-  const std::size_t length = strnlen(text.data(), text.size());
+  const std::size_t length = std::min(text.find('\0'), text.size());
   if (bufferSize <= length) {
-    reportFailure(exportName, ("a buffer of " + std::to_string(bufferSize) +
-                               " bytes cannot hold the name and its terminating zero")
-                                  .c_str());
+    std::fprintf(stderr,
+                 "gestal: %s failed: a buffer of %llu bytes cannot hold the name and its "
+                 "terminating zero\n",
+                 exportName, static_cast<unsigned long long>(bufferSize));
     return ERANGE;
   }
-  std::memcpy(buffer, text.data(), length);
+  text.copy(buffer, length);
   return 0;
 }
 
@@ -190,15 +202,13 @@ void Shutdown(GestalHandle handle) {
 }
 
 void SetSensorDataCallback(GestalHandle handle, GestalSensorDataCallback callback) {
-  if (ControllerHelper* helper = helperOf(handle, "SetSensorDataCallback")) {
-    helper->setSensorDataCallback(callback);
-  }
+  withHelper(handle, "SetSensorDataCallback",
+             [&](ControllerHelper& h) { h.setSensorDataCallback(callback); });
 }
 
 void SetMovementCallback(GestalHandle handle, GestalMovementCallback callback) {
-  if (ControllerHelper* helper = helperOf(handle, "SetMovementCallback")) {
-    helper->setMovementCallback(callback);
-  }
+  withHelper(handle, "SetMovementCallback",
+             [&](ControllerHelper& h) { h.setMovementCallback(callback); });
 }
 
 void AddSignature(GestalHandle, int32_t index, const float* data, uint64_t numDataEntry,
@@ -477,8 +487,8 @@ void GetGSCustomGestureRecognizeGestureStr(const CustomGestureResult* result, ch
     if (buffer != nullptr) std::memset(buffer, 0, bufferSize);
     return;
   }
-  const std::string& matched = result->matchedGesture;
-  copyOut(kName, matched.size() >= 5 ? matched.substr(5) : std::string(), buffer, bufferSize);
+  const std::string_view name = result->matchedGesture;
+  copyOut(kName, name.size() >= 5 ? name.substr(5) : std::string_view(), buffer, bufferSize);
 }
 
 float GetGSCustomGestureRecognizeGestureConfidence(const CustomGestureResult* result) {
@@ -529,32 +539,30 @@ bool IsTwoGestureSimilar(GestalHandle, const float* data1, uint64_t numDataEntry
 }
 
 bool SetTriggeringMask(GestalHandle handle, uint64_t controller, uint64_t keys, uint64_t flag) {
-  ControllerHelper* helper = helperOf(handle, "SetTriggeringMask");
-  return helper != nullptr && helper->setTriggeringMask(controller, keys, flag);
+  bool stored = false;
+  withHelper(handle, "SetTriggeringMask",
+             [&](ControllerHelper& h) { stored = h.setTriggeringMask(controller, keys, flag); });
+  return stored;
 }
 
 void SetTriggerStartKeys(GestalHandle handle, int32_t controllers, uint64_t keys, bool flag) {
-  if (ControllerHelper* helper = helperOf(handle, "SetTriggerStartKeys")) {
-    helper->setTriggerStartKeys(controllers, keys, flag);
-  }
+  withHelper(handle, "SetTriggerStartKeys",
+             [&](ControllerHelper& h) { h.setTriggerStartKeys(controllers, keys, flag); });
 }
 
 void SetTriggerEndKeys(GestalHandle handle, int32_t controllers, uint64_t keys, bool flag) {
-  if (ControllerHelper* helper = helperOf(handle, "SetTriggerEndKeys")) {
-    helper->setTriggerEndKeys(controllers, keys, flag);
-  }
+  withHelper(handle, "SetTriggerEndKeys",
+             [&](ControllerHelper& h) { h.setTriggerEndKeys(controllers, keys, flag); });
 }
 
 void ClearTriggerStartKeys(GestalHandle handle, int32_t controllers) {
-  if (ControllerHelper* helper = helperOf(handle, "ClearTriggerStartKeys")) {
-    helper->clearTriggerStartKeys(controllers);
-  }
+  withHelper(handle, "ClearTriggerStartKeys",
+             [&](ControllerHelper& h) { h.clearTriggerStartKeys(controllers); });
 }
 
 void ClearTriggerEndKeys(GestalHandle handle, int32_t controllers) {
-  if (ControllerHelper* helper = helperOf(handle, "ClearTriggerEndKeys")) {
-    helper->clearTriggerEndKeys(controllers);
-  }
+  withHelper(handle, "ClearTriggerEndKeys",
+             [&](ControllerHelper& h) { h.clearTriggerEndKeys(controllers); });
 }
 
 }  // extern "C"
