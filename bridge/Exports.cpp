@@ -294,14 +294,17 @@ void VerifyGesture(GestalHandle, const int32_t* targets, uint64_t targetCount, c
   });
   traceLine(">>> VerifyGesture >>> Against num of targets: ", targetCount);
   TraceTimer timer;
-  std::vector<int32_t> gestureIndexes;
   if (read) {
-    for (uint64_t i = 0; i < targetCount; ++i) {
-      traceLine("target index: ", targets[i]);
-      const int32_t gestureIndex = gestureIndexOfCode(targets[i]);
-      if (gestureIndex >= 0) gestureIndexes.push_back(gestureIndex);
-    }
-    guarded(kName, [&] { result = currentEngine().VerifyGesture(gestureIndexes, sample); });
+    for (uint64_t i = 0; i < targetCount; ++i) traceLine("target index: ", targets[i]);
+    guarded(kName, [&] {
+      // Codes that name no predefined gesture were traced and are left out.
+      std::vector<int32_t> gestureIndexes;
+      for (uint64_t i = 0; i < targetCount; ++i) {
+        const int32_t gestureIndex = gestureIndexOfCode(targets[i]);
+        if (gestureIndex >= 0) gestureIndexes.push_back(gestureIndex);
+      }
+      result = currentEngine().VerifyGesture(gestureIndexes, sample);
+    });
   }
   timer.stop();
   traceLine("<<< VerifyGesture <<< bestMatch:", result.bestMatch, " score:", result.score,
