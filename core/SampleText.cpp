@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 namespace GestalPrivate {
@@ -28,7 +29,12 @@ void appendNumber(std::string& text, float value) {
 // exactly ten numbers in each, nothing else.
 class SampleReader : public nlohmann::json_sax<nlohmann::json> {
  public:
-  bool null() override { return fail("a value is null"); }
+  explicit SampleReader(NullValues nulls) : nulls_(nulls) {}
+
+  bool null() override {
+    if (nulls_ == NullValues::Reject) return fail("a value is null");
+    return number(std::numeric_limits<float>::quiet_NaN());
+  }
   bool boolean(bool) override { return fail("a value is a boolean"); }
   bool number_integer(number_integer_t value) override { return number(static_cast<float>(value)); }
   bool number_unsigned(number_unsigned_t value) override {
@@ -83,6 +89,7 @@ class SampleReader : public nlohmann::json_sax<nlohmann::json> {
     return false;
   }
 
+  NullValues nulls_;
   int depth = 0;
   std::size_t fields = 0;
 };
@@ -107,8 +114,8 @@ std::string writeSampleText(const MotionSample& sample) {
   return text;
 }
 
-MotionSample readSampleText(std::string_view text) {
-  SampleReader reader;
+MotionSample readSampleText(std::string_view text, NullValues nulls) {
+  SampleReader reader(nulls);
   const bool parsed = nlohmann::json::sax_parse(text.begin(), text.end(), &reader);
   if (!parsed || !reader.error.empty()) {
     throw SampleTextError("stored recording is malformed: " +

@@ -19,8 +19,15 @@ class SampleTextError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Decodes the stored text form. Every entry must be an array of exactly ten numbers (integer or
-// floating form, converted to float); anything else, null included, throws SampleTextError.
-MotionSample readSampleText(std::string_view text);
+// What a null value in the text (a non-finite float when it was written) decodes to.
+enum class NullValues {
+  Reject,  // throw SampleTextError
+  AsNaN,   // read back as NaN, so that a stored recording is used as it was recorded
+};
+
+// Decodes the stored text form. Every entry must be an array of exactly ten values: numbers
+// (integer or floating form, converted to float) or, as `nulls` says, null; anything else throws
+// SampleTextError.
+MotionSample readSampleText(std::string_view text, NullValues nulls);
 
 }  // namespace GestalPrivate

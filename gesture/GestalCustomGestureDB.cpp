@@ -45,7 +45,7 @@ std::vector<MotionSample> GestalCustomGestureDB::getCustomSamples(const std::str
   while (select.step()) {
     // A row that does not decode is reported and left out; the gesture keeps its other samples.
     try {
-      samples.push_back(readSampleText(select.text(data)));
+      samples.push_back(readSampleText(select.text(data), NullValues::Reject));
     } catch (const SampleTextError& e) {
       std::fprintf(stderr,
                    "getCustomSamples skipped a stored sample of %s that does not decode: %s\n",

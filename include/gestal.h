@@ -18,7 +18,9 @@
  *   - entryLength 1 to 9 fills the missing fields of every entry with 0;
  *   - entryLength above 10 uses the first ten floats of each entry and steps over the rest
  *     (entry i still starts at i * entryLength);
- *   - a null `data` with a non-zero count gives an empty recording and one line on stderr.
+ *   - a null `data` with a non-zero count gives an empty recording and one line on stderr;
+ *   - a non-finite value (NaN, infinity) is stored as null; an enrolled signature reads it back
+ *     as NaN, while a stored custom gesture sample holding one is skipped with a line on stderr.
  *
  * Trace. Every call that reaches the recogniser writes fixed trace lines to stdout (what was asked,
  * what was answered, how many milliseconds the engine took). Database messages go to stdout and

@@ -158,7 +158,10 @@ std::vector<MotionSample> GestalDB::getLastNSignature(uint32_t count, int32_t in
   statement.bind(1, int64_t{index}).bind(2, int64_t{static_cast<int32_t>(count)});
   const int column = statement.column("signature");
   while (statement.step()) {
-    if (column >= 0) samples.push_back(readSampleText(statement.text(column)));
+    // A non-finite value of a recording was stored as null; it comes back as NaN, as enrolled.
+    if (column >= 0) {
+      samples.push_back(readSampleText(statement.text(column), NullValues::AsNaN));
+    }
   }
   if (statement.failed()) reportError("getLastNSignature", statement.error());
   if (samples.size() > count) samples.resize(count);

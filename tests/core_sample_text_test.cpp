@@ -39,7 +39,7 @@ TEST(CoreSampleText, EveryFiniteFloatSurvivesTheRoundTrip) {
     }
   }
   sample.push_back({-0.0f, 0.0f, 1.0f, -1.0f, 16777217.0f, 3.0f, 0.5f, 1e-38f, 7.0f, 8.0f});
-  const MotionSample back = readSampleText(writeSampleText(sample));
+  const MotionSample back = readSampleText(writeSampleText(sample), NullValues::Reject);
   ASSERT_EQ(back.size(), sample.size());
   for (size_t i = 0; i < sample.size(); ++i) {
     for (size_t k = 0; k < 10; ++k) {
@@ -51,12 +51,17 @@ TEST(CoreSampleText, EveryFiniteFloatSurvivesTheRoundTrip) {
 
 TEST(CoreSampleText, ReadsIntegerAndFloatingNumbers) {
   const MotionSample sample = readSampleText(
-      "[[0,1,-2,3.5,4e2,5E-1,6,7,8,18446744073709551615],[16777217,0,0,0,0,0,0,0,0,0]]");
+      "[[0,1,-2,3.5,4e2,5E-1,6,7,8,18446744073709551615],[16777217,0,0,0,0,0,0,0,0,0]]",
+      NullValues::Reject);
   ASSERT_EQ(sample.size(), 2u);
   EXPECT_EQ(sample[0], (MotionEntry{0, 1, -2, 3.5f, 400, 0.5f, 6, 7, 8, 18446744073709551615.0f}));
   EXPECT_EQ(sample[1][0], 16777216.0f);
-  EXPECT_TRUE(readSampleText("[]").empty());
-  EXPECT_EQ(readSampleText(" [ [1,2,3,4,5,6,7,8,9,10] ] ").size(), 1u);
+  EXPECT_TRUE(readSampleText("[]", NullValues::Reject).empty());
+  EXPECT_EQ(readSampleText(" [ [1,2,3,4,5,6,7,8,9,10] ] ", NullValues::Reject).size(), 1u);
+  // Where wanted, the null written for a non-finite value reads back as NaN.
+  const MotionSample nan = readSampleText("[[1,2,3,4,null,6,7,8,9,10]]", NullValues::AsNaN);
+  EXPECT_TRUE(std::isnan(nan.at(0)[4]));
+  EXPECT_THROW(readSampleText("[null]", NullValues::AsNaN), SampleTextError);
 }
 
 TEST(CoreSampleText, RejectsEveryOtherShape) {
@@ -66,10 +71,10 @@ TEST(CoreSampleText, RejectsEveryOtherShape) {
         ten + "\"10\"]]", ten + "true]]", ten + "[10]]]", ten + "10]", ten + "10]]x", ten + "10],]",
         ten + "1e999]]", "[{\"a\":1,2,3,4,5,6,7,8,9,10}]"s, std::string(100000, '['),
         ten + "\x80]]"}) {
-    EXPECT_THROW(readSampleText(text), SampleTextError) << text.substr(0, 60);
+    EXPECT_THROW(readSampleText(text, NullValues::Reject), SampleTextError) << text.substr(0, 60);
   }
   try {
-    readSampleText(ten + "null]]");
+    readSampleText(ten + "null]]", NullValues::Reject);
     FAIL();
   } catch (const SampleTextError& e) {
     EXPECT_STREQ(e.what(), "stored recording is malformed: a value is null");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <limits>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -17,6 +18,7 @@ namespace {
 using Gestal::GSAction;
 using Gestal::GSEngine;
 using Gestal::GSEngineParameters;
+using GestalPrivate::kSecondaryX;
 using GestalPrivate::MotionEntry;
 using GestalPrivate::MotionSample;
 
@@ -113,6 +115,14 @@ TEST_F(EngineFacade, IdentificationAcceptsTheEnrolledActionOnly) {
   EXPECT_EQ(identification(identify({}, rich_)), Identification(2, 0, 0, -1, -1));
   EXPECT_EQ(identification(identify({2}, steady(2000, {-5, -5, -5}))),
             Identification(-1, 100, -1, 2147483646, 0));
+}
+
+TEST_F(EngineFacade, ANonFiniteValueKeepsTheActionIdentifiable) {
+  engine();
+  MotionSample withNaN = rich_;
+  withNaN[5][kSecondaryX] = std::numeric_limits<float>::quiet_NaN();
+  for (int i = 0; i < 3; ++i) add(2, withNaN);
+  EXPECT_EQ(identification(identify({2}, rich_)), Identification(2, 0, 0, -1, -1));
 }
 
 TEST_F(EngineFacade, FailedTrialsLockTheAction) {

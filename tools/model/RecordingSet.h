@@ -96,7 +96,7 @@ inline MotionSample readRecordingFile(const std::filesystem::path& path) {
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (path.extension() == ".json") {
     try {
-      return readSampleText(text);
+      return readSampleText(text, NullValues::Reject);
     } catch (const std::exception& error) {
       throw RecordingError(path.string() + ": " + error.what());
     }
