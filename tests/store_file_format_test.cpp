@@ -62,9 +62,10 @@ TEST_F(SignatureFileFormatTest, AnotherSqliteProgramReadsTheExactSchemaAndRows) 
             "CREATE TABLE sign(item_no,time,signature)\n"
             "CREATE TABLE adapt_strength(action_index,verify_histories)\n"
             "CREATE TABLE verify_history(action_index,time,verify_result)\n");
-  EXPECT_EQ(
-      shell(file(), "select item_no, typeof(cmd), length(cmd), strength, signType from item;"),
-      "3|text|0|4|0\n");
+  EXPECT_EQ(shell(file(),
+                  "select item_no, typeof(item_no), typeof(cmd), length(cmd), strength, "
+                  "typeof(strength), signType, typeof(signType) from item;"),
+            "3|integer|text|0|4|integer|0|integer\n");
   EXPECT_EQ(shell(file(), "select item_no, time, signature from sign order by rowid;"),
             "3|1700000000000|" + writeSampleText(samples[0]) + "\n3|1700000000000|" +
                 writeSampleText(samples[1]) + "\n3|1700000000000|" + writeSampleText(samples[2]) +
