@@ -11,11 +11,8 @@
 
 namespace {
 
-using GestalBridge::ControllerHelper;
-using GestalBridge::HostInputError;
-using GestalBridge::TriggerEntry;
-using GestalBridge::TriggerTable;
-using GestalPrivate::MotionEntry;
+using namespace GestalBridge;
+using namespace GestalPrivate;
 
 std::vector<float> counting(std::size_t n) {
   std::vector<float> values(n);

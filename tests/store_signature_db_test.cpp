@@ -10,14 +10,9 @@
 
 namespace {
 
-using GestalPrivate::GestalDB;
-using GestalPrivate::GSEnginePreferenceParameters;
-using GestalPrivate::MotionEntry;
-using GestalPrivate::MotionSample;
-using GestalTest::CaptureOutput;
-using GestalTest::thrownText;
-using SignatureFixtures::execute;
-using SignatureFixtures::Rows;
+using namespace GestalPrivate;
+using namespace GestalTest;
+using namespace SignatureFixtures;
 
 constexpr uint32_t kUnchanged = 0xFFFFFFFFu;
 constexpr int64_t kStart = 1700000000000;

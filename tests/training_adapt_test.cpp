@@ -11,12 +11,8 @@
 
 namespace {
 
-using GestalPrivate::AdaptLearning;
-using GestalPrivate::AdaptStrength;
-using GestalPrivate::GSEnginePreferenceParameters;
-using SignatureFixtures::Rows;
-using SignatureFixtures::xPrefix;
-using SignatureFixtures::yRecording;
+using namespace GestalPrivate;
+using namespace SignatureFixtures;
 
 class AdaptTest : public SignatureFixtures::SignatureStoreTest {
  protected:
@@ -69,7 +65,7 @@ TEST_F(AdaptTest, AStaleActionLearnsWithoutComparing) {
 }
 
 TEST_F(AdaptTest, CandidatesAreLearnedOnlyWithAClearLeader) {
-  useProfile(GestalPrivate::GSEnginePreferenceParameters_Unlock{});
+  useProfile(GSEnginePreferenceParameters_Unlock{});
   enrol(1, 4, {xPrefix(200), xPrefix(200), xPrefix(200)});
   enrol(2, 0, {xPrefix(200), xPrefix(200), xPrefix(200)});
 
