@@ -11,11 +11,8 @@
 
 namespace {
 
-using GestalBridge::ControllerHelper;
-using GestalBridge::HostInputError;
-using GestalBridge::TriggerEntry;
-using GestalBridge::TriggerTable;
-using GestalPrivate::MotionEntry;
+using namespace GestalBridge;
+using namespace GestalPrivate;
 
 std::vector<float> counting(std::size_t n) {
   std::vector<float> values(n);
@@ -53,20 +50,19 @@ TEST(HostRecording, ConcatenatedRecordingsShareOnePositionCounter) {
   const int32_t lengths[] = {2, 3};
   const int32_t entryLengths[] = {10, 10};
   auto recordings = GestalBridge::recordingsFromHost(data.data(), 2, lengths, entryLengths);
-  ASSERT_EQ(recordings.size(), 2u);
-  ASSERT_EQ(recordings[0].size(), 2u);
-  ASSERT_EQ(recordings[1].size(), 3u);
-  EXPECT_EQ(recordings[0][1][0], 10.0f);
-  EXPECT_EQ(recordings[1][0][0], 20.0f);
-  EXPECT_EQ(recordings[1][2][9], 49.0f);
+  EXPECT_EQ(recordings, (std::vector<MotionSample>{{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
+                                                    {10, 11, 12, 13, 14, 15, 16, 17, 18, 19}},
+                                                   {{20, 21, 22, 23, 24, 25, 26, 27, 28, 29},
+                                                    {30, 31, 32, 33, 34, 35, 36, 37, 38, 39},
+                                                    {40, 41, 42, 43, 44, 45, 46, 47, 48, 49}}}));
 
   const int32_t mixedLengths[] = {1, -4, 2};
   const int32_t mixedEntryLengths[] = {5, 10, 10};
   auto mixed = GestalBridge::recordingsFromHost(data.data(), 3, mixedLengths, mixedEntryLengths);
-  ASSERT_EQ(mixed.size(), 3u);
-  EXPECT_EQ(mixed[0][0], (MotionEntry{0, 1, 2, 3, 4, 0, 0, 0, 0, 0}));
-  EXPECT_TRUE(mixed[1].empty());
-  EXPECT_EQ(mixed[2][0][0], 5.0f);
+  EXPECT_EQ(mixed, (std::vector<MotionSample>{{{0, 1, 2, 3, 4, 0, 0, 0, 0, 0}},
+                                              {},
+                                              {{5, 6, 7, 8, 9, 10, 11, 12, 13, 14},
+                                               {15, 16, 17, 18, 19, 20, 21, 22, 23, 24}}}));
 
   EXPECT_THROW(GestalBridge::recordingsFromHost(data.data(), 1, nullptr, entryLengths),
                HostInputError);

@@ -12,8 +12,7 @@
 
 namespace {
 
-using GestalTest::CaptureOutput;
-using GestalTest::TempDir;
+using namespace GestalTest;
 
 const char* const kNewDatabases =
     "creating DB tables\ncreate gesture DB tables success\n"
@@ -35,7 +34,7 @@ void rememberIdentifyError(GestalAction*, GestalStatusBlock* status, int32_t, in
 }
 
 TEST(HelperLifecycle, SecondCreateReturnsTheSameHandleSilently) {
-  GestalTest::FixedClock clock;
+  FixedClock clock;
   TempDir dir;
   CaptureOutput out;
   GestalHandle first = create(dir, 0.5f, 0.75f);
@@ -52,7 +51,7 @@ TEST(HelperLifecycle, SecondCreateReturnsTheSameHandleSilently) {
 }
 
 TEST(HelperLifecycle, ShutdownKeepsTheEngineUntilTheNextCreate) {
-  GestalTest::FixedClock clock;
+  FixedClock clock;
   TempDir firstDir;
   TempDir secondDir;
   {

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bridge/CustomGestureResult.h"
@@ -190,38 +190,38 @@ TEST(ResultReaders, MatchedGestureAsInteger) {
   EXPECT_EQ(parsed, (std::vector<int32_t>{7, 42, -12, -1, -1, 2147483647, -1, -1}));
 }
 
-TEST(ResultReaders, MatchedGestureNameWithoutItsPrefix) {
-  auto read = [](const char* text, uint64_t size) {
+// Both name readers copy the name and its zero into a zeroed buffer, or leave a buffer too small
+// for them all zero, and never write past it. The custom result's name loses its five-byte prefix;
+// its reader answers nothing, counted here as 0.
+TEST(ResultReaders, NameCopies) {
+  using Reader = int32_t (*)(const std::string&, char*, uint64_t);
+  const Reader custom = [](const std::string& text, char* buffer, uint64_t size) {
     CustomGestureResult result{text, 0.0f};
-    std::vector<char> buffer(size + 1, 'x');
-    GetGSCustomGestureRecognizeGestureStr(&result, buffer.data(), size);
-    EXPECT_EQ(buffer[size], 'x') << "wrote past the buffer";
-    return std::string(buffer.data(), size);
+    GetGSCustomGestureRecognizeGestureStr(&result, buffer, size);
+    return 0;
   };
-  EXPECT_EQ(read("__sg_wave", 6), std::string("wave\0\0", 6));
-  EXPECT_EQ(read("12", 4), std::string(4, '\0'));
-  EXPECT_EQ(read("123456", 2), std::string("6\0", 2));
-  // Too small for the text and its zero: left all zero.
+  const Reader best = [](const std::string& name, char* buffer, uint64_t size) {
+    return GetResultGesture(reinterpret_cast<const GestalGestureName*>(&name), buffer, size);
+  };
   CaptureOutput err(2);
-  EXPECT_EQ(read("__sg_wave", 4), std::string(4, '\0'));
-}
-
-TEST(ResultReaders, BestMatchNameCopy) {
+  for (const auto& [reader, text, size, copied, answer] :
+       {std::tuple{custom, "__sg_wave", 6, std::string("wave\0\0", 6), 0},
+        {custom, "12", 4, std::string(4, '\0'), 0},
+        {custom, "123456", 2, std::string("6\0", 2), 0},
+        {custom, "__sg_wave", 4, std::string(4, '\0'), 0},
+        {best, "HEART", 6, std::string("HEART\0", 6), 0},
+        {best, "HEART", 5, std::string(5, '\0'), ERANGE}}) {
+    std::vector<char> buffer(size + 1, 'x');
+    EXPECT_EQ(reader(text, buffer.data(), size), answer) << text << " " << size;
+    EXPECT_EQ(std::string(buffer.data(), size + 1), copied + 'x') << text << " " << size;
+  }
   const std::string name = "HEART";
-  const auto* handle = reinterpret_cast<const GestalGestureName*>(&name);
-  char buffer[8];
-  std::memset(buffer, 'x', sizeof buffer);
-  EXPECT_EQ(GetResultGesture(handle, buffer, 6), 0);
-  EXPECT_EQ(std::string(buffer, 6), std::string("HEART\0", 6));
-  EXPECT_EQ(buffer[6], 'x');
-  CaptureOutput err(2);
-  EXPECT_EQ(GetResultGesture(handle, buffer, 5), ERANGE);
-  EXPECT_EQ(std::string(buffer, 5), std::string(5, '\0'));
-  EXPECT_EQ(GetResultGesture(handle, nullptr, 5), EINVAL);
-  EXPECT_EQ(err.take(),
-            "gestal: GetResultGesture failed: a buffer of 5 bytes cannot hold the name and its "
-            "terminating zero\n"
-            "gestal: GetResultGesture failed: the buffer is null\n");
+  EXPECT_EQ(GetResultGesture(reinterpret_cast<const GestalGestureName*>(&name), nullptr, 5),
+            EINVAL);
+  const std::string tooSmall = " bytes cannot hold the name and its terminating zero\n";
+  EXPECT_EQ(err.take(), "gestal: GetGSCustomGestureRecognizeGestureStr failed: a buffer of 4" +
+                            tooSmall + "gestal: GetResultGesture failed: a buffer of 5" + tooSmall +
+                            "gestal: GetResultGesture failed: the buffer is null\n");
 }
 
 }  // namespace

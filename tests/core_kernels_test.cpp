@@ -100,9 +100,8 @@ TEST(CoreKernels, SimilarityScoresAndCodes) {
   const Sequence ab = entries({{300, 0, 0}, {-300, 0, 0}});
   const Sequence over = busy(33333);
   // Signatures at table row p of variant q.
-  for (const ScoreCase& c : std::vector<ScoreCase>{{one, one, 0, 0, 1.0f / 0.77f},
-                                                   {one, one, 9, 1, 1.0f / 0.37f},
-                                                   {aab, ab, 4, 0, 2.0f / (3.0f * 0.70f)},
+  // Row 0 and row 4 of variant 0 are read through the comparison of recordings.
+  for (const ScoreCase& c : std::vector<ScoreCase>{{one, one, 9, 1, 1.0f / 0.37f},
                                                    {ab, aab, 4, 7, 2.0f / (3.0f * 0.70f)},
                                                    {quiet, quiet, 0, 0, -1.0f},
                                                    {quiet, one, 0, 0, -1.0f},

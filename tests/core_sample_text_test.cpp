@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/SampleText.h"
+#include "support/Thrown.h"
 
 namespace GestalPrivate {
 namespace {
@@ -73,12 +74,8 @@ TEST(CoreSampleText, RejectsEveryOtherShape) {
         ten + "\x80]]"}) {
     EXPECT_THROW(readSampleText(text, NullValues::Reject), SampleTextError) << text.substr(0, 60);
   }
-  try {
-    readSampleText(ten + "null]]", NullValues::Reject);
-    FAIL();
-  } catch (const SampleTextError& e) {
-    EXPECT_STREQ(e.what(), "stored recording is malformed: a value is null");
-  }
+  EXPECT_EQ(GestalTest::thrownText([&] { readSampleText(ten + "null]]", NullValues::Reject); }),
+            "stored recording is malformed: a value is null");
 }
 
 }  // namespace

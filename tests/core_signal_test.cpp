@@ -5,13 +5,12 @@
 #include <vector>
 
 #include "core/GestalCore.h"
+#include "support/Recordings.h"
 
 namespace GestalPrivate {
 namespace {
 
-MotionEntry entry(float time, float x, float y = 0.0f, float z = 0.0f) {
-  return {time, x, y, z, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
-}
+using GestalTest::reading;
 
 MotionEntry pointing(float x, float y, float z) {
   return {0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, x, y, z};
@@ -26,28 +25,29 @@ std::vector<int16_t> times(const PreparedSequence& prepared) {
 TEST(CorePrepare, DecimationFollowsTheGridOfKeptEntries) {
   const GestalCore core;
   MotionSample sample;
-  for (float t : {0.0f, 11.0f, 22.0f, 33.0f, 44.0f, 55.0f}) sample.push_back(entry(t, 1.0f));
+  for (float t : {0.0f, 11.0f, 22.0f, 33.0f, 44.0f, 55.0f}) sample.push_back(reading(t, 1.0f));
   EXPECT_EQ(times(core.prepareSequence(sample, true)), (std::vector<int16_t>{0, 11, 22, 44}));
   EXPECT_EQ(core.prepareSequence(sample, false).length(), 24u);
 
   // An empty entry that meets the grid neither is kept nor moves the grid.
-  const MotionSample gap = {entry(0, 1), entry(10, 0), entry(12, 1), entry(15, 1), entry(20, 1)};
+  const MotionSample gap = {reading(0, 1), reading(10, 0), reading(12, 1), reading(15, 1),
+                            reading(20, 1)};
   EXPECT_EQ(times(core.prepareSequence(gap, true)), (std::vector<int16_t>{0, 12, 20}));
 
   // Times far from zero lie beyond the grid, so nothing is skipped.
-  const MotionSample late = {entry(5000, 1), entry(5001, 1), entry(5002, 1)};
+  const MotionSample late = {reading(5000, 1), reading(5001, 1), reading(5002, 1)};
   EXPECT_EQ(core.prepareSequence(late, true).length(), 12u);
 
   EXPECT_EQ(core.prepareSequence({}, true).length(), 0u);
-  EXPECT_EQ(core.prepareSequence({entry(0, 0), entry(20, -0.0f)}, false).length(), 0u);
+  EXPECT_EQ(core.prepareSequence({reading(0, 0), reading(20, -0.0f)}, false).length(), 0u);
 }
 
 TEST(CorePrepare, ValuesAreTruncatedFloatProductsWrappedTo16Bits) {
   const GestalCore core;
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  const MotionSample sample = {entry(70000.9f, 1.234f, -1.239f, 400.0f),
-                               entry(-3.7f, 0.29f, -327.68f, 327.68f),
-                               entry(1.0f, nan, 1e10f, -0.001f)};
+  const MotionSample sample = {reading(70000.9f, 1.234f, -1.239f, 400.0f),
+                               reading(-3.7f, 0.29f, -327.68f, 327.68f),
+                               reading(1.0f, nan, 1e10f, -0.001f)};
   // 0.29f * 100 rounds to 29 in float (28.99999... in double).
   EXPECT_EQ(core.prepareSequence(sample, false).values,
             (std::vector<int16_t>{4464, 123, -123, -25536, -3, 29, -32768, -32768, 1, 0, 0, 0}));
@@ -56,13 +56,14 @@ TEST(CorePrepare, ValuesAreTruncatedFloatProductsWrappedTo16Bits) {
 TEST(CoreMeasures, SampleRateCountsNonEmptyEntriesOverTheSpan) {
   const GestalCore core;
   MotionSample sample;
-  for (int i = 0; i <= 10; ++i) sample.push_back(entry(20.0f * i, 1.0f));
+  for (int i = 0; i <= 10; ++i) sample.push_back(reading(20.0f * i, 1.0f));
   EXPECT_EQ(core.sampleRate(sample), 55.0f);
-  sample[3] = entry(60.0f, 0.0f);
+  sample[3] = reading(60.0f, 0.0f);
   EXPECT_EQ(core.sampleRate(sample), 50.0f);
-  EXPECT_EQ(core.sampleRate({entry(0, 1)}), 0.0f);
-  EXPECT_EQ(core.sampleRate({entry(0, 1), entry(0, 1)}), std::numeric_limits<float>::infinity());
-  EXPECT_TRUE(std::isnan(core.sampleRate({entry(5, 0), entry(5, 0)})));
+  EXPECT_EQ(core.sampleRate({reading(0, 1)}), 0.0f);
+  EXPECT_EQ(core.sampleRate({reading(0, 1), reading(0, 1)}),
+            std::numeric_limits<float>::infinity());
+  EXPECT_TRUE(std::isnan(core.sampleRate({reading(5, 0), reading(5, 0)})));
 }
 
 TEST(CoreMeasures, ComplexityBucketsScaleWithTheRate) {
@@ -81,14 +82,14 @@ TEST(CoreMeasures, ComplexityBucketsScaleWithTheRate) {
 
 TEST(CoreMeasures, LengthAndLimits) {
   const GestalCore core;
-  EXPECT_FALSE(core.isLongEnough({entry(0, 1)}));
-  EXPECT_FALSE(core.isLongEnough({entry(0, 1), entry(249.9f, 1)}));
-  EXPECT_TRUE(core.isLongEnough({entry(0, 1), entry(250, 1)}));
+  EXPECT_FALSE(core.isLongEnough({reading(0, 1)}));
+  EXPECT_FALSE(core.isLongEnough({reading(0, 1), reading(249.9f, 1)}));
+  EXPECT_TRUE(core.isLongEnough({reading(0, 1), reading(250, 1)}));
 
-  EXPECT_TRUE(core.isWithinLimits({entry(0, 1), entry(5, 1), entry(10000, 1)}, 800));
-  EXPECT_FALSE(core.isWithinLimits({entry(0, 1), entry(5, 1), entry(10000, 1)}, 801));
-  EXPECT_FALSE(core.isWithinLimits({entry(0, 1), entry(5, 1), entry(10001, 1)}, 0));
-  EXPECT_TRUE(core.isWithinLimits({entry(0, 1), entry(20000, 1)}, 0));
+  EXPECT_TRUE(core.isWithinLimits({reading(0, 1), reading(5, 1), reading(10000, 1)}, 800));
+  EXPECT_FALSE(core.isWithinLimits({reading(0, 1), reading(5, 1), reading(10000, 1)}, 801));
+  EXPECT_FALSE(core.isWithinLimits({reading(0, 1), reading(5, 1), reading(10001, 1)}, 0));
+  EXPECT_TRUE(core.isWithinLimits({reading(0, 1), reading(20000, 1)}, 0));
 }
 
 TEST(CoreMeasures, PostureRefusesMostlyUpwardDirections) {
@@ -104,14 +105,16 @@ TEST(CoreMeasures, PostureRefusesMostlyUpwardDirections) {
 TEST(CoreMeasures, MotionRatioWeighsEntriesByTheirRunPosition) {
   const GestalCore core;
   // Squared magnitudes 16, 16, 1, 16: strong 1 + 2 + 1, weak 1.
-  const MotionSample sample = {entry(0, 4), entry(1, 0, 4), entry(2, 1), entry(3, 0, 0, -4)};
+  const MotionSample sample = {reading(0, 4), reading(1, 0, 4), reading(2, 1),
+                               reading(3, 0, 0, -4)};
   EXPECT_EQ(core.motionRunRatio(sample), 0.8f);
   EXPECT_TRUE(core.hasEnoughMotion(sample));
   // Weak 1 + 2 + 3 after one strong entry.
-  EXPECT_EQ(core.motionRunRatio({entry(0, 4), entry(1, 1), entry(2, 1), entry(3, 1)}), 1.0f / 7.0f);
-  EXPECT_FALSE(core.hasEnoughMotion({entry(0, 4), entry(1, 1), entry(2, 1), entry(3, 1)}));
-  EXPECT_EQ(core.motionRunRatio({entry(0, 0), entry(1, 0)}), 1.0f);
-  EXPECT_EQ(core.motionRunRatio({entry(0, 1)}), 0.0f);
+  EXPECT_EQ(core.motionRunRatio({reading(0, 4), reading(1, 1), reading(2, 1), reading(3, 1)}),
+            1.0f / 7.0f);
+  EXPECT_FALSE(core.hasEnoughMotion({reading(0, 4), reading(1, 1), reading(2, 1), reading(3, 1)}));
+  EXPECT_EQ(core.motionRunRatio({reading(0, 0), reading(1, 0)}), 1.0f);
+  EXPECT_EQ(core.motionRunRatio({reading(0, 1)}), 0.0f);
   EXPECT_EQ(core.motionRunRatio({}), 0.0f);
 }
 

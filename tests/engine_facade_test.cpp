@@ -2,7 +2,6 @@
 // record, and the failed-trials lock with parameters other than the host defaults.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -11,48 +10,34 @@
 #include "engine/GSEngine.h"
 #include "support/CaptureOutput.h"
 #include "support/FixedClock.h"
+#include "support/Recordings.h"
 #include "support/TempDir.h"
 
 namespace {
 
-using Gestal::GSAction;
-using Gestal::GSEngine;
-using Gestal::GSEngineParameters;
-using GestalPrivate::kSecondaryX;
-using GestalPrivate::MotionEntry;
-using GestalPrivate::MotionSample;
-
-// A recording at 90 Hz whose every reading has the same primary and direction vectors.
-MotionSample steady(float durationMs, std::array<float, 3> primary,
-                    std::array<float, 3> direction = {1, 0, 0}) {
-  MotionSample sample;
-  for (float t = 0; t <= durationMs; t += 1000.0f / 90.0f) {
-    sample.push_back(MotionEntry{t, primary[0], primary[1], primary[2], 0, 0, 0, direction[0],
-                                 direction[1], direction[2]});
-  }
-  return sample;
-}
+using namespace Gestal;
+using namespace GestalTest;
 
 class EngineFacade : public ::testing::Test {
  protected:
   GSEngine& engine(GSEngineParameters parameters = GSEngineParameters()) {
-    GestalTest::CaptureOutput quiet;
+    CaptureOutput quiet;
     engine_ = std::make_unique<GSEngine>(dir_.path(), parameters);
     return *engine_;
   }
 
   GSAction add(int32_t index, const MotionSample& sample) {
-    GestalTest::CaptureOutput quiet;
+    CaptureOutput quiet;
     return engine_->AddSignature(index, sample);
   }
 
   GSAction identify(std::vector<int32_t> candidates, const MotionSample& sample) {
-    GestalTest::CaptureOutput quiet;
+    CaptureOutput quiet;
     return engine_->IdentifySignature(candidates, sample);
   }
 
-  GestalTest::FixedClock clock_;
-  GestalTest::TempDir dir_;
+  FixedClock clock_;
+  TempDir dir_;
   std::unique_ptr<GSEngine> engine_;
   // Strong motion on all three axes for two seconds: complexity level 5.
   const MotionSample rich_ = steady(2000, {5, 5, 5});
@@ -77,15 +62,15 @@ Identification identification(const GSAction& a) {
 
 TEST_F(EngineFacade, FirstSignatureRejectionsBecomeErrorTypes) {
   engine();
-  // Rejected before any action row exists: no action in the record.
-  EXPECT_EQ(enrolment(add(4, steady(100, {5, 5, 5}))), Enrolment(-1, -1, 100, -201, 0.0f, 0));
-  EXPECT_EQ(enrolment(add(4, steady(2000, {5, 5, 5}, {0, 0, 1}))),
-            Enrolment(-1, -1, 100, -203, 0.0f, 0));
-  EXPECT_EQ(enrolment(add(5, steady(10100, {5, 5, 5}))), Enrolment(-1, -1, 100, -202, 0.0f, 0));
-  EXPECT_EQ(enrolment(add(6, steady(2000, {1, 1, 1}))), Enrolment(-1, -1, 100, -205, 0.0f, 0));
-  // Two active axes for a second: complexity level 2, below the default minimum of 3; the level
-  // is reported.
-  EXPECT_EQ(enrolment(add(7, steady(1000, {5, 5, 0}))), Enrolment(-1, -1, 100, -204, 0.0f, 2));
+  // Rejected before any action row exists: no action in the record. Two active axes for a second
+  // are complexity level 2, below the default minimum of 3; the level is reported.
+  for (const auto& [index, sample, error, level] :
+       {std::tuple{4, steady(100, {5, 5, 5}), -201, 0},
+        {4, steady(2000, {5, 5, 5}, {0, 0, 1}), -203, 0},
+        {5, steady(10100, {5, 5, 5}), -202, 0},
+        {6, steady(2000, {1, 1, 1}), -205, 0},
+        {7, steady(1000, {5, 5, 0}), -204, 2}})
+    EXPECT_EQ(enrolment(add(index, sample)), Enrolment(-1, -1, 100, error, 0.0f, level));
 }
 
 TEST_F(EngineFacade, EnrolmentProgressCompletionAndRestart) {
@@ -120,7 +105,7 @@ TEST_F(EngineFacade, IdentificationAcceptsTheEnrolledActionOnly) {
 TEST_F(EngineFacade, ANonFiniteValueKeepsTheActionIdentifiable) {
   engine();
   MotionSample withNaN = rich_;
-  withNaN[5][kSecondaryX] = std::numeric_limits<float>::quiet_NaN();
+  withNaN[5][GestalPrivate::kSecondaryX] = std::numeric_limits<float>::quiet_NaN();
   for (int i = 0; i < 3; ++i) add(2, withNaN);
   EXPECT_EQ(identification(identify({2}, rich_)), Identification(2, 0, 0, -1, -1));
 }
@@ -141,9 +126,8 @@ TEST_F(EngineFacade, FailedTrialsLockTheAction) {
 }
 
 TEST(GestureNames, IndexesOfThePredefinedModel) {
-  EXPECT_EQ((std::vector<std::string>{Gestal::gestureName(0), Gestal::gestureName(1),
-                                      Gestal::gestureName(2), Gestal::gestureName(3),
-                                      Gestal::gestureName(-1)}),
+  EXPECT_EQ((std::vector<std::string>{gestureName(0), gestureName(1), gestureName(2),
+                                      gestureName(3), gestureName(-1)}),
             (std::vector<std::string>{"HEART", "C", "DOWN", "", ""}));
 }
 

@@ -3,22 +3,19 @@
 
 #include <cmath>
 #include <limits>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "gesture/GestalCustomGestureDB.h"
 #include "store_fixtures.h"
-
-using GestalPrivate::GestalCustomGestureDB;
-using GestalPrivate::MotionEntry;
-using GestalPrivate::MotionSample;
-using GestalTest::CaptureOutput;
-using GestalTest::TempDir;
-using SignatureFixtures::readRows;
-using SignatureFixtures::Rows;
+#include "support/Thrown.h"
 
 namespace {
+
+using namespace GestalPrivate;
+using namespace GestalTest;
+using SignatureFixtures::readRows;
+using SignatureFixtures::Rows;
 
 using Names = std::vector<std::string>;
 
@@ -67,12 +64,8 @@ TEST(CustomGestureDBFile, CreatesTheTableOnceAndReportsTheVersionLater) {
 TEST(CustomGestureDBFile, AnUnopenableFileThrowsWithItsMessage) {
   TempDir dir;
   CaptureOutput err(2);
-  try {
-    GestalCustomGestureDB db(dir.path() + "missing/");
-    FAIL() << "a database in a missing directory was opened";
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "Can't open database: unable to open database file\n");
-  }
+  EXPECT_EQ(thrownText([&] { GestalCustomGestureDB db(dir.path() + "missing/"); }),
+            "Can't open database: unable to open database file\n");
 }
 
 TEST_F(CustomGestureDB, StoreReplaceAndDeleteKeepRowOrderAndText) {

@@ -6,25 +6,18 @@
 #include <vector>
 
 #include "gesture/GestalGestureRecognition.h"
-#include "store_fixtures.h"
-
-using GestalPrivate::GestalGestureRecognition;
-using GestalPrivate::MotionSample;
-using GestalTest::CaptureOutput;
-using SignatureFixtures::symbolRecording;
+#include "support/CaptureOutput.h"
+#include "support/Recordings.h"
+#include "support/TempDir.h"
 
 namespace {
+
+using namespace GestalPrivate;
+using namespace GestalTest;
 
 // The matched gesture and the confidence.
 using Result = std::pair<std::string, float>;
 const Result kNone{"", 0.0f};
-
-// A recording with more symbols than the comparison buffers hold: every comparison with it fails.
-MotionSample oversized() {
-  MotionSample sample(33333, {0.0f, 1.0f, 3.0f, 3.0f, 0, 0, 0, 1.0f, 0, 0});
-  for (std::size_t i = 0; i < sample.size(); ++i) sample[i][0] = 20.0f * static_cast<float>(i);
-  return sample;
-}
 
 // Against the new recording "aaaa" at the identification level (score = common / (4 x 0.5)):
 const char* const kSame = "aaaa";     // 2.0, similar
@@ -48,7 +41,7 @@ class CustomIdentification : public ::testing::Test {
   }
 
   Result identify(const std::vector<std::string>& targets, const std::string& recording = "aaaa") {
-    const GestalPrivate::CustomGestureResult r =
+    const CustomGestureResult r =
         recogniser_->identifyCustomGesture("player", targets, symbolRecording(recording));
     return {r.matchedGesture, r.confidence};
   }
@@ -56,7 +49,7 @@ class CustomIdentification : public ::testing::Test {
     return recogniser_->isCustomGestureExisted(nameSpace, symbolRecording("aaaa"));
   }
 
-  GestalTest::TempDir dir_;
+  TempDir dir_;
   std::unique_ptr<GestalGestureRecognition> recogniser_;
 };
 

@@ -1,8 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -10,18 +10,12 @@
 #include "gesture/GestalGestureRecognition.h"
 #include "gesture/GestalPredefineGestureDB.h"
 #include "store_fixtures.h"
-
-using GestalPrivate::AdaboostClassifier;
-using GestalPrivate::GestalGestureRecognition;
-using GestalPrivate::GestalPredefineGestureDB;
-using GestalPrivate::GestureTemplate;
-using GestalPrivate::MotionSample;
-using GestalPrivate::PredefinedGesture;
-using GestalTest::CaptureOutput;
-using GestalTest::TempDir;
-using SignatureFixtures::symbolRecording;
+#include "support/Thrown.h"
 
 namespace {
+
+using namespace GestalPrivate;
+using namespace GestalTest;
 
 // Identification, name, score and confidence of a verification.
 using Verdict = std::tuple<std::string, std::string, float, float>;
@@ -152,14 +146,8 @@ TEST_F(PredefinedRecognition, AnEmptyClassifierIsReadAgainNextTime) {
 }
 
 TEST_F(PredefinedRecognition, AMissingModelFailsUntilTheFileExists) {
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    try {
-      verify({}, "aaaa", "later");
-      FAIL() << "a missing model was opened";
-    } catch (const std::runtime_error& e) {
-      EXPECT_STREQ(e.what(), "Predefine Gesture DB not found.");
-    }
-  }
+  for (int attempt = 0; attempt < 2; ++attempt)
+    EXPECT_EQ(thrownText([&] { verify({}, "aaaa", "later"); }), "Predefine Gesture DB not found.");
   ModelFile model(dir_.file("later"));
   model.run("insert into weak_classifier values ('1', '1'); insert into gesture values ('x', 'C')");
   model.symbolTemplate(1, "x", "aaaa", "0.5");
@@ -178,23 +166,21 @@ TEST(PredefineGestureDB, ReadsEveryGestureOfEveryWeakClassifier) {
 
   const AdaboostClassifier classifier =
       GestalPredefineGestureDB(dir.file("m")).readWeakClassifiers();
-  ASSERT_EQ(classifier.size(), 2u);
+  // Every gesture of every weak classifier, by name, with its template count; the second HEART
+  // keeps the first record but brings its own templates.
+  std::vector<std::tuple<int32_t, float, std::string, std::string, std::size_t>> read;
+  for (const auto& weak : classifier)
+    for (const auto& [gesture, templates] : weak.templates)
+      read.emplace_back(weak.id, weak.alpha, gesture.id, gesture.name, templates.size());
+  EXPECT_EQ(read, (std::vector<std::tuple<int32_t, float, std::string, std::string, std::size_t>>{
+                      {7, 0.1f, "g2", "C", 0},
+                      {7, 0.1f, "g1", "HEART", 1},
+                      {-3, 25.0f, "g2", "C", 0},
+                      {-3, 25.0f, "g1", "HEART", 0}}));
+  const GestureTemplate& t = classifier[0].templates.rbegin()->second.at(0);
   EXPECT_EQ(
-      std::tuple(classifier[0].id, classifier[0].alpha, classifier[1].id, classifier[1].alpha),
-      std::tuple(7, 0.1f, -3, 25.0f));
-  // Every gesture of every weak classifier, by name; the second HEART keeps the first record but
-  // brings its own templates.
-  for (const auto& weak : classifier) {
-    ASSERT_EQ(weak.templates.size(), 2u);
-    EXPECT_EQ(weak.templates.begin()->first.name, "C");
-    EXPECT_TRUE(weak.templates.begin()->second.empty());
-    EXPECT_EQ(weak.templates.rbegin()->first.id, "g1");
-  }
-  EXPECT_TRUE(classifier[1].templates.rbegin()->second.empty());
-  ASSERT_EQ(classifier[0].templates.rbegin()->second.size(), 1u);
-  const GestureTemplate& read = classifier[0].templates.rbegin()->second[0];
-  EXPECT_EQ(read.data, (std::vector<int16_t>{0, 100, -100, 1, 0, 4464, 32767, 1000}));
-  EXPECT_EQ(std::tuple(read.b, read.c, read.f, read.u), std::tuple(0.25f, 2, -3, 7));
+      std::tuple(t.data, t.b, t.c, t.f, t.u),
+      std::tuple(std::vector<int16_t>{0, 100, -100, 1, 0, 4464, 32767, 1000}, 0.25f, 2, -3, 7));
 }
 
 TEST(PredefineGestureDB, ValuesThatDoNotConvertThrow) {
@@ -209,12 +195,7 @@ TEST(PredefineGestureDB, ValuesThatDoNotConvertThrow) {
     SCOPED_TRACE(data);
     model.run("delete from samples");
     model.rawTemplate(1, "g", data, parameters);
-    try {
-      db.readWeakClassifiers();
-      FAIL() << "a broken template was read";
-    } catch (const std::exception& e) {
-      EXPECT_THAT(e.what(), ::testing::HasSubstr(message));
-    }
+    EXPECT_THAT(thrownText([&] { db.readWeakClassifiers(); }), ::testing::HasSubstr(message));
   }
   model.run("delete from samples; update weak_classifier set id = 'one'");
   EXPECT_THROW(db.readWeakClassifiers(), std::invalid_argument);

@@ -11,11 +11,8 @@
 
 namespace {
 
-using GestalPrivate::GSEnginePreferenceParameters;
-using GestalPrivate::MotionSample;
-using SignatureFixtures::xPrefix;
-using SignatureFixtures::yRecording;
-using SignatureFixtures::zRecording;
+using namespace GestalPrivate;
+using namespace SignatureFixtures;
 
 // What one identification answered: {identified actions, error (0, -1 for no match, -301 for a
 // locked action), remaining trials or lock seconds left, lock seconds}.
@@ -37,7 +34,7 @@ class IdentifyTest : public SignatureFixtures::SignatureStoreTest {
   void useProfile(const GSEnginePreferenceParameters& profile) {
     recognition.reset();
     open(profile);
-    recognition = std::make_unique<GestalPrivate::GestalRecognition>(db.get(), profile, 1.0f);
+    recognition = std::make_unique<GestalRecognition>(db.get(), profile, 1.0f);
     // The engine's defaults.
     recognition->setMaxFailedTrials(INT_MAX);
     recognition->setLockTimeSeconds(300);
@@ -46,21 +43,21 @@ class IdentifyTest : public SignatureFixtures::SignatureStoreTest {
   Outcome identify(const std::vector<int32_t>& candidates, const MotionSample& sample) {
     try {
       return identified(recognition->identify(candidates, sample));
-    } catch (const GestalPrivate::NoMatchException& e) {
+    } catch (const NoMatchException& e) {
       return noMatch(e.remainingTrials, e.lockSeconds);
-    } catch (const GestalPrivate::ReachMaxFailedTrialsInARowException& e) {
+    } catch (const ReachMaxFailedTrialsInARowException& e) {
       return locked(e.remainingLockSeconds);
     }
   }
 
   // Signatures and recorded failures per action, in action order.
-  SignatureFixtures::Rows counts() const {
+  Rows counts() const {
     return rows(
         "select item_no, (select count(*) from sign where sign.item_no = item.item_no), (select "
         "count(*) from verify_history where action_index = item_no) from item order by item_no");
   }
 
-  std::unique_ptr<GestalPrivate::GestalRecognition> recognition;
+  std::unique_ptr<GestalRecognition> recognition;
 };
 
 const std::vector<MotionSample> kThreeX{xPrefix(200), xPrefix(200), xPrefix(200)};
@@ -72,7 +69,7 @@ TEST_F(IdentifyTest, TheOneMatchingActionIsIdentifiedAndLearnsTheSample) {
   db->writeVerificationResult(1);
   EXPECT_EQ(identify({}, xPrefix(200)), identified({1}));
   EXPECT_EQ(identify({2, 1}, yRecording(190)), identified({2}));
-  EXPECT_EQ(counts(), (SignatureFixtures::Rows{{"1", "4", "0"}, {"2", "4", "0"}}));
+  EXPECT_EQ(counts(), (Rows{{"1", "4", "0"}, {"2", "4", "0"}}));
   // A candidate list that leaves the matching action out.
   EXPECT_EQ(identify({2}, xPrefix(200)), noMatch(INT_MAX - 1, 0));
 }
@@ -84,7 +81,7 @@ TEST_F(IdentifyTest, FailuresCountDownTheRemainingTrials) {
   EXPECT_EQ(identify({}, zRecording(200)), noMatch(INT_MAX - 2, 0));
   // A success clears only the identified action's failures.
   EXPECT_EQ(identify({}, xPrefix(200)), identified({1}));
-  EXPECT_EQ(counts(), (SignatureFixtures::Rows{{"1", "4", "0"}, {"2", "3", "2"}}));
+  EXPECT_EQ(counts(), (Rows{{"1", "4", "0"}, {"2", "3", "2"}}));
 }
 
 TEST_F(IdentifyTest, TooManyFailuresLockTheActionForTheLockTime) {
@@ -98,10 +95,10 @@ TEST_F(IdentifyTest, TooManyFailuresLockTheActionForTheLockTime) {
   EXPECT_EQ(identify({1}, xPrefix(200)), locked(50));
   clock.advanceSeconds(50);
   EXPECT_EQ(identify({1}, xPrefix(200)), locked(0));
-  EXPECT_EQ(counts(), (SignatureFixtures::Rows{{"1", "3", "3"}}));
+  EXPECT_EQ(counts(), (Rows{{"1", "3", "3"}}));
   clock.advanceSeconds(1);
   EXPECT_EQ(identify({1}, xPrefix(200)), identified({1}));
-  EXPECT_EQ(counts(), (SignatureFixtures::Rows{{"1", "4", "0"}}));
+  EXPECT_EQ(counts(), (Rows{{"1", "4", "0"}}));
 
   // Without the policy nothing is recorded or raised.
   recognition->setMaxFailedTrials(0);
@@ -109,7 +106,7 @@ TEST_F(IdentifyTest, TooManyFailuresLockTheActionForTheLockTime) {
   recognition->setMaxFailedTrials(3);
   recognition->setLockTimeSeconds(0);
   EXPECT_EQ(identify({}, zRecording(200)), identified({}));
-  EXPECT_EQ(counts(), (SignatureFixtures::Rows{{"1", "4", "0"}}));
+  EXPECT_EQ(counts(), (Rows{{"1", "4", "0"}}));
 }
 
 TEST_F(IdentifyTest, TwoAcceptedActionsAreAFailureUnlessOneLeadsClearly) {
@@ -117,10 +114,10 @@ TEST_F(IdentifyTest, TwoAcceptedActionsAreAFailureUnlessOneLeadsClearly) {
   enrol(2, 0, kThreeX);
   // Equal scores: no clear leader, nothing learned.
   EXPECT_EQ(identify({}, xPrefix(200)), noMatch(INT_MAX - 1, 0));
-  EXPECT_EQ(counts(), (SignatureFixtures::Rows{{"1", "3", "1"}, {"2", "3", "1"}}));
+  EXPECT_EQ(counts(), (Rows{{"1", "3", "1"}, {"2", "3", "1"}}));
 
   // Both are accepted, but action 3 scores 1.35 and action 4 only 1.01.
-  useProfile(GestalPrivate::GSEnginePreferenceParameters_Unlock{});
+  useProfile(GSEnginePreferenceParameters_Unlock{});
   recognition->setMaxFailedTrials(0);
   enrol(3, 0, {xPrefix(150), xPrefix(150), xPrefix(150)});
   enrol(4, 0, kThreeX);

@@ -14,9 +14,8 @@
 
 namespace {
 
-using GestalPrivate::MotionSample;
-using GestalPrivate::writeSampleText;
-using SignatureFixtures::xPrefix;
+using namespace GestalPrivate;
+using namespace SignatureFixtures;
 
 constexpr const char* kShell = "/usr/bin/sqlite3";
 
@@ -39,10 +38,10 @@ class SignatureFileFormatTest : public SignatureFixtures::SignatureStoreTest {};
 // other SQLite program would.
 TEST_F(SignatureFileFormatTest, AnotherSqliteProgramReadsTheExactSchemaAndRows) {
   if (access(kShell, X_OK) != 0) GTEST_SKIP() << kShell << " not installed";
-  const GestalPrivate::GSEnginePreferenceParameters profile;
+  const GSEnginePreferenceParameters profile;
   open(profile);
-  GestalPrivate::GestalTraining training(db.get(), profile, 1.0f);
-  GestalPrivate::GestalRecognition recognition(db.get(), profile, 1.0f);
+  GestalTraining training(db.get(), profile, 1.0f);
+  GestalRecognition recognition(db.get(), profile, 1.0f);
   recognition.setMaxFailedTrials(INT_MAX);
   recognition.setLockTimeSeconds(300);
 
@@ -53,8 +52,7 @@ TEST_F(SignatureFileFormatTest, AnotherSqliteProgramReadsTheExactSchemaAndRows) 
   clock.setMillis(1700000001000);
   EXPECT_EQ(recognition.identify({}, xPrefix(160)), std::vector<int32_t>{3});
   clock.setMillis(1700000002000);
-  EXPECT_THROW(recognition.identify({}, SignatureFixtures::zRecording(150)),
-               GestalPrivate::NoMatchException);
+  EXPECT_THROW(recognition.identify({}, zRecording(150)), NoMatchException);
 
   EXPECT_EQ(shell(file(), "PRAGMA user_version;"), "1\n");
   EXPECT_EQ(shell(file(), "select sql from sqlite_master;"),
@@ -62,9 +60,10 @@ TEST_F(SignatureFileFormatTest, AnotherSqliteProgramReadsTheExactSchemaAndRows) 
             "CREATE TABLE sign(item_no,time,signature)\n"
             "CREATE TABLE adapt_strength(action_index,verify_histories)\n"
             "CREATE TABLE verify_history(action_index,time,verify_result)\n");
-  EXPECT_EQ(
-      shell(file(), "select item_no, typeof(cmd), length(cmd), strength, signType from item;"),
-      "3|text|0|4|0\n");
+  EXPECT_EQ(shell(file(),
+                  "select item_no, typeof(item_no), typeof(cmd), length(cmd), strength, "
+                  "typeof(strength), signType, typeof(signType) from item;"),
+            "3|integer|text|0|4|integer|0|integer\n");
   EXPECT_EQ(shell(file(), "select item_no, time, signature from sign order by rowid;"),
             "3|1700000000000|" + writeSampleText(samples[0]) + "\n3|1700000000000|" +
                 writeSampleText(samples[1]) + "\n3|1700000000000|" + writeSampleText(samples[2]) +

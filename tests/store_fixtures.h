@@ -13,58 +13,25 @@
 #include "store/GestalDB.h"
 #include "support/CaptureOutput.h"
 #include "support/FixedClock.h"
+#include "support/Recordings.h"
 #include "support/TempDir.h"
 
 // Helpers shared by the tests of the signature store, enrolment, identification and the custom
 // gesture store.
 namespace SignatureFixtures {
 
-using GestalPrivate::MotionEntry;
 using GestalPrivate::MotionSample;
 using Rows = std::vector<std::vector<std::string>>;
 
-// A recording that yields exactly the given motion symbols at every security level and gesture
-// threshold: one reading per symbol, 20 ms apart from time 0 (so decimation keeps them all), with
-// one primary axis at +-5 (beyond every threshold) and the others at 0. 'a'/'b' are +x/-x, 'c'/'d'
-// +y/-y, 'e'/'f' +z/-z, any other character a small x motion below every threshold. Two prefixes
-// of one string of lengths p <= q therefore score p / (q * F), which puts the level at which they
-// match under the test's control.
-inline MotionSample symbolRecording(const std::string& symbols) {
-  MotionSample sample(symbols.size(), MotionEntry{});
-  for (std::size_t i = 0; i < symbols.size(); ++i) {
-    const int offset = symbols[i] - 'a';
-    sample[i][GestalPrivate::kTime] = 20.0f * static_cast<float>(i);
-    if (offset < 0 || offset > 5) {
-      sample[i][GestalPrivate::kPrimaryX] = 0.1f;
-    } else {
-      sample[i][GestalPrivate::kPrimaryX + static_cast<std::size_t>(offset / 2)] =
-          offset % 2 == 0 ? 5.0f : -5.0f;
-    }
-  }
-  return sample;
-}
-
-// A fixed irregular string of `length` symbols over the pair starting at `first` ('a', 'c' or
-// 'e'): recordings over different pairs share no symbol.
-inline MotionSample pairRecording(std::size_t length, char first) {
-  std::string text;
-  unsigned state = 12345u;
-  for (std::size_t i = 0; i < length; ++i) {
-    state = state * 1103515245u + 12345u;
-    text += ((state >> 16) & 1u) != 0 ? first : static_cast<char>(first + 1);
-  }
-  return symbolRecording(text);
-}
-
 // The first `length` readings of the reference recording over x, and recordings over y and z.
 inline MotionSample xPrefix(std::size_t length) {
-  return pairRecording(length, 'a');
+  return GestalTest::pairRecording(length, 'a');
 }
 inline MotionSample yRecording(std::size_t length) {
-  return pairRecording(length, 'c');
+  return GestalTest::pairRecording(length, 'c');
 }
 inline MotionSample zRecording(std::size_t length) {
-  return pairRecording(length, 'e');
+  return GestalTest::pairRecording(length, 'e');
 }
 
 // Rows of a query on a database file through a separate connection; every value as its text, NULL

@@ -8,12 +8,8 @@
 
 namespace {
 
-using GestalPrivate::GestalCore;
-using GestalPrivate::MotionEntry;
-using GestalPrivate::MotionSample;
-using GestalSynth::perform;
-using GestalSynth::Shape;
-using GestalSynth::User;
+using namespace GestalPrivate;
+using namespace GestalSynth;
 
 constexpr Shape kDrawnShapes[] = {Shape::Heart, Shape::LetterC, Shape::SwipeDown, Shape::Circle,
                                   Shape::ZigZag};

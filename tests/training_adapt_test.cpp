@@ -5,17 +5,14 @@
 #include <vector>
 
 #include "store_fixtures.h"
+#include "support/Thrown.h"
 #include "training/AdaptLearning.h"
 #include "training/AdaptStrength.h"
 
 namespace {
 
-using GestalPrivate::AdaptLearning;
-using GestalPrivate::AdaptStrength;
-using GestalPrivate::GSEnginePreferenceParameters;
-using SignatureFixtures::Rows;
-using SignatureFixtures::xPrefix;
-using SignatureFixtures::yRecording;
+using namespace GestalPrivate;
+using namespace SignatureFixtures;
 
 class AdaptTest : public SignatureFixtures::SignatureStoreTest {
  protected:
@@ -68,7 +65,7 @@ TEST_F(AdaptTest, AStaleActionLearnsWithoutComparing) {
 }
 
 TEST_F(AdaptTest, CandidatesAreLearnedOnlyWithAClearLeader) {
-  useProfile(GestalPrivate::GSEnginePreferenceParameters_Unlock{});
+  useProfile(GSEnginePreferenceParameters_Unlock{});
   enrol(1, 4, {xPrefix(200), xPrefix(200), xPrefix(200)});
   enrol(2, 0, {xPrefix(200), xPrefix(200), xPrefix(200)});
 
@@ -82,12 +79,10 @@ TEST_F(AdaptTest, CandidatesAreLearnedOnlyWithAClearLeader) {
   EXPECT_EQ(rows("select count(*) from sign group by item_no order by item_no"),
             (Rows{{"4"}, {"3"}}));
 
-  try {
-    learning->learnFromCandidates(yRecording(200), {{1, 0.5f}});
-    FAIL() << "one candidate accepted";
-  } catch (const std::out_of_range& e) {
-    EXPECT_STREQ(e.what(), "invalid vector<T> subscript");
-  }
+  EXPECT_EQ(GestalTest::thrownText([&] {
+              learning->learnFromCandidates(yRecording(200), {{1, 0.5f}});
+            }),
+            "invalid vector<T> subscript");
   EXPECT_EQ(history(1), "1 1 0 ");
   EXPECT_THROW(learning->learnFromCandidates(xPrefix(200), {}), std::out_of_range);
 }

@@ -11,12 +11,8 @@
 
 namespace {
 
-using GestalPrivate::GestalTraining;
-using GestalPrivate::GSEnginePreferenceParameters;
-using GestalPrivate::MotionSample;
-using SignatureFixtures::Rows;
-using SignatureFixtures::xPrefix;
-using SignatureFixtures::yRecording;
+using namespace GestalPrivate;
+using namespace SignatureFixtures;
 
 // What one enrolment step answered: {rejection code (-1 for a failed enrolment, 0 when accepted),
 // strength, progress, complexity of an accepted first sample or the rejection's value}.
@@ -33,7 +29,7 @@ const Reply kFailed{-1, -1, 0.0f, 0};
 // The first sample checks of the default profile see these as poorly held or barely moving.
 MotionSample pointingUp(std::size_t length) {
   MotionSample sample = xPrefix(length);
-  for (auto& entry : sample) entry[GestalPrivate::kDirectionZ] = 1.0f;
+  for (auto& entry : sample) entry[kDirectionZ] = 1.0f;
   return sample;
 }
 
@@ -54,11 +50,11 @@ class EnrolmentTest : public SignatureFixtures::SignatureStoreTest {
 
   Reply train(int32_t action, const MotionSample& sample) {
     try {
-      GestalPrivate::TrainingResult r = training->train(action, sample);
+      TrainingResult r = training->train(action, sample);
       return {0, r.strength, r.progress, r.complexity};
-    } catch (const GestalPrivate::GestalTrainingInputException& e) {
+    } catch (const GestalTrainingInputException& e) {
       return {e.code, -1, e.progress, e.value};
-    } catch (const GestalPrivate::GestalTrainingFailedException&) {
+    } catch (const GestalTrainingFailedException&) {
       return kFailed;
     }
   }
@@ -69,7 +65,7 @@ class EnrolmentTest : public SignatureFixtures::SignatureStoreTest {
   }
   static Rows textsOf(const std::vector<MotionSample>& samples) {
     Rows texts;
-    for (const MotionSample& s : samples) texts.push_back({GestalPrivate::writeSampleText(s)});
+    for (const MotionSample& s : samples) texts.push_back({writeSampleText(s)});
     return texts;
   }
 
@@ -126,7 +122,7 @@ TEST_F(EnrolmentTest, FirstSampleChecksCarryTheirCodesAndProgress) {
 }
 
 TEST_F(EnrolmentTest, WithoutQualityChecksOnlyTheLengthIsChecked) {
-  useProfile(GestalPrivate::GSEnginePreferenceParameters_Unlock{});
+  useProfile(GSEnginePreferenceParameters_Unlock{});
   EXPECT_EQ(train(1, xPrefix(10)), rejected(2, 0.0f));
   EXPECT_EQ(train(1, pointingUp(60)), accepted(-1, 0.2f, 1));
   EXPECT_EQ(train(2, mostlyStill()), accepted(-1, 0.2f, 5));
