@@ -26,6 +26,14 @@ void runReporting(SqliteStatement& statement, const char* operation) {
   if (!statement.run()) reportError(operation, statement.error());
 }
 
+// Runs a statement whose one parameter is an action index, such as a deletion of its rows.
+void runForAction(const SqliteConnection& connection, const char* sql, int32_t index,
+                  const char* operation) {
+  SqliteStatement statement(connection, sql);
+  statement.bind(1, int64_t{index});
+  runReporting(statement, operation);
+}
+
 }  // namespace
 
 GestalDB::GestalDB(const GSEnginePreferenceParameters& profile, const std::string& directory)
@@ -140,11 +148,7 @@ void GestalDB::writeAction(int32_t index, std::string cmd, uint32_t strength) {
 }
 
 void GestalDB::delAction(int32_t index) {
-  {
-    SqliteStatement statement(*connection_, "delete from item where item_no = ?1");
-    statement.bind(1, int64_t{index});
-    runReporting(statement, "delAction");
-  }
+  runForAction(*connection_, "delete from item where item_no = ?1", index, "delAction");
   delSignatures(index);
   delAdaptStrengthVerifyHistory(index);
   delVerificationResult(index);
@@ -223,9 +227,7 @@ void GestalDB::addSignature(const MotionSample& sample, int32_t index) {
 }
 
 void GestalDB::delSignatures(int32_t index) {
-  SqliteStatement statement(*connection_, "delete from sign where item_no = ?1");
-  statement.bind(1, int64_t{index});
-  runReporting(statement, "delSignatures");
+  runForAction(*connection_, "delete from sign where item_no = ?1", index, "delSignatures");
 }
 
 std::vector<bool> GestalDB::getAdaptStrengthVerifyHistory(int32_t index) {
@@ -268,9 +270,8 @@ void GestalDB::setAdaptStrengthVerifyHistory(int32_t index, const std::vector<bo
 }
 
 void GestalDB::delAdaptStrengthVerifyHistory(int32_t index) {
-  SqliteStatement statement(*connection_, "delete from adapt_strength where action_index = ?1");
-  statement.bind(1, int64_t{index});
-  runReporting(statement, "delAdaptStrengthVerifyHistory");
+  runForAction(*connection_, "delete from adapt_strength where action_index = ?1", index,
+               "delAdaptStrengthVerifyHistory");
 }
 
 void GestalDB::writeVerificationResult(int32_t index) {
@@ -282,9 +283,8 @@ void GestalDB::writeVerificationResult(int32_t index) {
 }
 
 void GestalDB::delVerificationResult(int32_t index) {
-  SqliteStatement statement(*connection_, "delete from verify_history where action_index = ?1");
-  statement.bind(1, int64_t{index});
-  runReporting(statement, "delVerificationResult");
+  runForAction(*connection_, "delete from verify_history where action_index = ?1", index,
+               "delVerificationResult");
 }
 
 int32_t GestalDB::getFailedVerificationCount(int32_t index) {
