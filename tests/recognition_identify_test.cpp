@@ -28,21 +28,17 @@ Outcome locked(int32_t seconds) {
   return {{}, -301, seconds, 0};
 }
 
-class IdentifyTest : public SignatureFixtures::SignatureStoreTest {
+class IdentifyTest : public SignatureFixtures::StorePartTest<GestalRecognition> {
  protected:
-  void SetUp() override { useProfile(GSEnginePreferenceParameters{}); }
-  void useProfile(const GSEnginePreferenceParameters& profile) {
-    recognition.reset();
-    open(profile);
-    recognition = std::make_unique<GestalRecognition>(db.get(), profile, 1.0f);
-    // The engine's defaults.
-    recognition->setMaxFailedTrials(INT_MAX);
-    recognition->setLockTimeSeconds(300);
+  // The engine's defaults.
+  void configure(GestalRecognition& recognition) override {
+    recognition.setMaxFailedTrials(INT_MAX);
+    recognition.setLockTimeSeconds(300);
   }
 
   Outcome identify(const std::vector<int32_t>& candidates, const MotionSample& sample) {
     try {
-      return identified(recognition->identify(candidates, sample));
+      return identified(part->identify(candidates, sample));
     } catch (const NoMatchException& e) {
       return noMatch(e.remainingTrials, e.lockSeconds);
     } catch (const ReachMaxFailedTrialsInARowException& e) {
@@ -56,8 +52,6 @@ class IdentifyTest : public SignatureFixtures::SignatureStoreTest {
         "select item_no, (select count(*) from sign where sign.item_no = item.item_no), (select "
         "count(*) from verify_history where action_index = item_no) from item order by item_no");
   }
-
-  std::unique_ptr<GestalRecognition> recognition;
 };
 
 const std::vector<MotionSample> kThreeX{xPrefix(200), xPrefix(200), xPrefix(200)};
@@ -85,8 +79,8 @@ TEST_F(IdentifyTest, FailuresCountDownTheRemainingTrials) {
 }
 
 TEST_F(IdentifyTest, TooManyFailuresLockTheActionForTheLockTime) {
-  recognition->setMaxFailedTrials(3);
-  recognition->setLockTimeSeconds(60);
+  part->setMaxFailedTrials(3);
+  part->setLockTimeSeconds(60);
   enrol(1, 0, kThreeX);
   EXPECT_EQ(identify({1}, zRecording(200)), noMatch(2, 0));
   EXPECT_EQ(identify({1}, zRecording(200)), noMatch(1, 0));
@@ -101,10 +95,10 @@ TEST_F(IdentifyTest, TooManyFailuresLockTheActionForTheLockTime) {
   EXPECT_EQ(counts(), (Rows{{"1", "4", "0"}}));
 
   // Without the policy nothing is recorded or raised.
-  recognition->setMaxFailedTrials(0);
+  part->setMaxFailedTrials(0);
   EXPECT_EQ(identify({}, zRecording(200)), identified({}));
-  recognition->setMaxFailedTrials(3);
-  recognition->setLockTimeSeconds(0);
+  part->setMaxFailedTrials(3);
+  part->setLockTimeSeconds(0);
   EXPECT_EQ(identify({}, zRecording(200)), identified({}));
   EXPECT_EQ(counts(), (Rows{{"1", "4", "0"}}));
 }
@@ -118,7 +112,7 @@ TEST_F(IdentifyTest, TwoAcceptedActionsAreAFailureUnlessOneLeadsClearly) {
 
   // Both are accepted, but action 3 scores 1.35 and action 4 only 1.01.
   useProfile(GSEnginePreferenceParameters_Unlock{});
-  recognition->setMaxFailedTrials(0);
+  part->setMaxFailedTrials(0);
   enrol(3, 0, {xPrefix(150), xPrefix(150), xPrefix(150)});
   enrol(4, 0, kThreeX);
   EXPECT_EQ(identify({3, 4}, xPrefix(150)), identified({}));
@@ -127,7 +121,7 @@ TEST_F(IdentifyTest, TwoAcceptedActionsAreAFailureUnlessOneLeadsClearly) {
 }
 
 TEST_F(IdentifyTest, AcceptanceNeedsAMatchAmongTheNewestFromTheThirdComparisonOn) {
-  recognition->setMaxFailedTrials(0);
+  part->setMaxFailedTrials(0);
   // Newest first: 200, 100, 200 matches comparisons 0 and 2.
   enrol(1, 0, {xPrefix(200), xPrefix(100), xPrefix(200)});
   // Newest first: 200, 100, 100 matches comparison 0 only.
@@ -140,7 +134,7 @@ TEST_F(IdentifyTest, AcceptanceNeedsAMatchAmongTheNewestFromTheThirdComparisonOn
 }
 
 TEST_F(IdentifyTest, StaleActionsAndWeakerStrengthsAreVerifiedMoreLeniently) {
-  recognition->setMaxFailedTrials(0);
+  part->setMaxFailedTrials(0);
   // 144 of 200 symbols: matches at level 2 but not at level 1.
   const MotionSample probe = xPrefix(144);
   enrol(1, 0, kThreeX);

@@ -90,4 +90,21 @@ class SignatureStoreTest : public ::testing::Test {
   std::unique_ptr<GestalPrivate::GestalDB> db;
 };
 
+// The store fixture with one engine part built over it (threshold 1.0); useProfile rebuilds both
+// with another profile.
+template <class Part>
+class StorePartTest : public SignatureStoreTest {
+ protected:
+  void SetUp() override { useProfile(GestalPrivate::GSEnginePreferenceParameters{}); }
+  void useProfile(const GestalPrivate::GSEnginePreferenceParameters& profile) {
+    part.reset();
+    open(profile);
+    part = std::make_unique<Part>(db.get(), profile, 1.0f);
+    configure(*part);
+  }
+  virtual void configure(Part&) {}
+
+  std::unique_ptr<Part> part;
+};
+
 }  // namespace SignatureFixtures

@@ -14,27 +14,19 @@ namespace {
 using namespace GestalPrivate;
 using namespace SignatureFixtures;
 
-class AdaptTest : public SignatureFixtures::SignatureStoreTest {
+class AdaptTest : public SignatureFixtures::StorePartTest<AdaptLearning> {
  protected:
-  void SetUp() override { useProfile(GSEnginePreferenceParameters{}); }
-  void useProfile(const GSEnginePreferenceParameters& profile) {
-    learning.reset();
-    open(profile);
-    learning = std::make_unique<AdaptLearning>(db.get(), profile, 1.0f);
-  }
   std::string history(int32_t action) const {
     Rows r = rows("select verify_histories from adapt_strength where action_index = " +
                   std::to_string(action));
     return r.empty() ? "none" : r[0][0];
   }
-
-  std::unique_ptr<AdaptLearning> learning;
 };
 
 TEST_F(AdaptTest, ConfirmedLearningNeedsMoreThanHalfOfTheNewestSignatures) {
   // The newest three are 200, 100 and 100 long: the sample matches one at the action's level.
   enrol(1, 0, {xPrefix(200), xPrefix(200), xPrefix(100), xPrefix(100)});
-  learning->learnFromMatch(xPrefix(200), 1);
+  part->learnFromMatch(xPrefix(200), 1);
   EXPECT_EQ(db->getSignatureCount(1), 4);
 
   // Newest three: 200, 200, 100; the store is full, so the oldest row makes way.
@@ -42,7 +34,7 @@ TEST_F(AdaptTest, ConfirmedLearningNeedsMoreThanHalfOfTheNewestSignatures) {
   enrol(2, 0, {xPrefix(100), xPrefix(200), xPrefix(200)});
   const std::string oldest = rows("select min(rowid) from sign where item_no = 2")[0][0];
   clock.advanceSeconds(1);
-  learning->learnFromMatch(xPrefix(200), 2);
+  part->learnFromMatch(xPrefix(200), 2);
   EXPECT_EQ(
       rows("select count(*), min(rowid) > " + oldest + ", max(time) from sign where item_no = 2"),
       (Rows{{"15", "1", std::to_string(clock.millis())}}));
@@ -54,11 +46,11 @@ TEST_F(AdaptTest, AStaleActionLearnsWithoutComparing) {
   enrol(3, -1, {xPrefix(200), xPrefix(200), xPrefix(200)});
   // Action 1's newest signature is 5 s older than the others' last one.
   clock.advanceSeconds(86400 - 10);
-  learning->learnFromMatch(yRecording(200), 1);
+  part->learnFromMatch(yRecording(200), 1);
   EXPECT_EQ(db->getSignatureCount(1), 3);
 
   clock.advanceSeconds(10);
-  for (int32_t action : {1, 2, 3}) learning->learnFromMatch(yRecording(200), action);
+  for (int32_t action : {1, 2, 3}) part->learnFromMatch(yRecording(200), action);
   // Too few signatures, or no strength: nothing is learned however old.
   EXPECT_EQ(rows("select count(*) from sign group by item_no order by item_no"),
             (Rows{{"4"}, {"2"}, {"3"}}));
@@ -70,21 +62,21 @@ TEST_F(AdaptTest, CandidatesAreLearnedOnlyWithAClearLeader) {
   enrol(2, 0, {xPrefix(200), xPrefix(200), xPrefix(200)});
 
   // Adaptive strength sees the leader; 0.9 / 0.8 is not a clear lead, 0.9 / 0.7 is.
-  learning->learnFromCandidates(xPrefix(200), {{1, 0.8f}, {2, 0.9f}});
-  learning->learnFromCandidates(xPrefix(200), {{1, 0.9f}, {2, 0.8f}});
+  part->learnFromCandidates(xPrefix(200), {{1, 0.8f}, {2, 0.9f}});
+  part->learnFromCandidates(xPrefix(200), {{1, 0.9f}, {2, 0.8f}});
   EXPECT_EQ(history(2), "none");
   EXPECT_EQ(history(1), "1 ");
-  learning->learnFromCandidates(xPrefix(200), {{1, 0.9f}, {2, 0.7f}});
+  part->learnFromCandidates(xPrefix(200), {{1, 0.9f}, {2, 0.7f}});
   EXPECT_EQ(history(1), "1 1 ");
   EXPECT_EQ(rows("select count(*) from sign group by item_no order by item_no"),
             (Rows{{"4"}, {"3"}}));
 
   EXPECT_EQ(GestalTest::thrownText([&] {
-              learning->learnFromCandidates(yRecording(200), {{1, 0.5f}});
+              part->learnFromCandidates(yRecording(200), {{1, 0.5f}});
             }),
             "invalid vector<T> subscript");
   EXPECT_EQ(history(1), "1 1 0 ");
-  EXPECT_THROW(learning->learnFromCandidates(xPrefix(200), {}), std::out_of_range);
+  EXPECT_THROW(part->learnFromCandidates(xPrefix(200), {}), std::out_of_range);
 }
 
 TEST_F(AdaptTest, NineSuccessesOutOfTenTightenTheLoosestLevel) {

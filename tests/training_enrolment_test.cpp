@@ -39,18 +39,11 @@ MotionSample mostlyStill() {
   return sample;
 }
 
-class EnrolmentTest : public SignatureFixtures::SignatureStoreTest {
+class EnrolmentTest : public SignatureFixtures::StorePartTest<GestalTraining> {
  protected:
-  void SetUp() override { useProfile(GSEnginePreferenceParameters{}); }
-  void useProfile(const GSEnginePreferenceParameters& profile) {
-    training.reset();
-    open(profile);
-    training = std::make_unique<GestalTraining>(db.get(), profile, 1.0f);
-  }
-
   Reply train(int32_t action, const MotionSample& sample) {
     try {
-      TrainingResult r = training->train(action, sample);
+      TrainingResult r = part->train(action, sample);
       return {0, r.strength, r.progress, r.complexity};
     } catch (const GestalTrainingInputException& e) {
       return {e.code, -1, e.progress, e.value};
@@ -68,8 +61,6 @@ class EnrolmentTest : public SignatureFixtures::SignatureStoreTest {
     for (const MotionSample& s : samples) texts.push_back({writeSampleText(s)});
     return texts;
   }
-
-  std::unique_ptr<GestalTraining> training;
 };
 
 TEST_F(EnrolmentTest, ThreeSamplesAgreeingAtTheStrictestLevelComplete) {
@@ -157,7 +148,7 @@ TEST_F(EnrolmentTest, SamplesAgreeingOnlyLooselyFailAtTheSeventh) {
   EXPECT_EQ(storedTexts(3).size(), 0u);
   // A fresh enrolment starts; without a cap its seventh sample accepts the loosest level.
   EXPECT_EQ(train(3, xPrefix(200)), accepted(-1, 0.2f, 3));
-  training->setHighestStrengthLevel(-1);
+  part->setHighestStrengthLevel(-1);
   for (int i = 1; i < 6; ++i) train(3, xPrefix(i % 2 == 0 ? 200 : 133));
   EXPECT_EQ(train(3, xPrefix(200)), accepted(4, 1.0f));
   EXPECT_EQ(storedTexts(3).size(), 7u);
