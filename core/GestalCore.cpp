@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "core/Exceptions.h"
 #include "core/Kernels.h"
-#include "engine/Exceptions.h"
 
 namespace GestalPrivate {
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "core/GSAction.h"
+#include "core/GSEngineParameters.h"
 #include "core/MotionSample.h"
-#include "engine/GSAction.h"
-#include "engine/GSEngineParameters.h"
 #include "gestal.h"
-#include "gesture/GestalGestureRecognition.h"
-#include "gesture/PredefinedGesture.h"
+#include "gestures/GestalGestureRecognition.h"
+#include "gestures/PredefinedGesture.h"
 
 namespace GestalPrivate {
 class GestalEng;

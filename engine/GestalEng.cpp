@@ -1,9 +1,9 @@
 #include "engine/GestalEng.h"
 
-#include "core/GestalRecognition.h"
-#include "engine/Exceptions.h"
-#include "store/GestalDB.h"
-#include "training/GestalTraining.h"
+#include "core/Exceptions.h"
+#include "signatures/GestalDB.h"
+#include "signatures/GestalRecognition.h"
+#include "signatures/GestalTraining.h"
 
 namespace GestalPrivate {
 namespace {

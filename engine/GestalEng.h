@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "core/GSAction.h"
+#include "core/GSEnginePreferenceParameters.h"
 #include "core/MotionSample.h"
-#include "engine/GSAction.h"
-#include "engine/GSEnginePreferenceParameters.h"
-#include "gesture/GestalGestureRecognition.h"
-#include "gesture/PredefinedGesture.h"
+#include "gestures/GestalGestureRecognition.h"
+#include "gestures/PredefinedGesture.h"
 
 namespace GestalPrivate {
 

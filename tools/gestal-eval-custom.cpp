@@ -21,7 +21,7 @@
 #include <tuple>
 #include <vector>
 
-#include "gesture/GestalGestureRecognition.h"
+#include "gestures/GestalGestureRecognition.h"
 #include "synth/MotionSynth.h"
 
 using GestalPrivate::GestalGestureRecognition;

@@ -25,12 +25,12 @@
 #include <string>
 #include <vector>
 
-#include "core/GestalRecognition.h"
-#include "engine/Exceptions.h"
-#include "engine/GSEnginePreferenceParameters.h"
-#include "store/GestalDB.h"
+#include "core/Exceptions.h"
+#include "core/GSEnginePreferenceParameters.h"
+#include "signatures/GestalDB.h"
+#include "signatures/GestalRecognition.h"
+#include "signatures/GestalTraining.h"
 #include "synth/MotionSynth.h"
-#include "training/GestalTraining.h"
 
 using GestalPrivate::MotionEntry;
 using GestalPrivate::MotionSample;

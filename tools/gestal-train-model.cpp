@@ -14,7 +14,7 @@
 #include <string>
 #include <utility>
 
-#include "gesture/GestalPredefineGestureDB.h"
+#include "gestures/GestalPredefineGestureDB.h"
 #include "tools/model/Evaluation.h"
 #include "tools/model/ModelFile.h"
 #include "tools/model/ModelTrainer.h"

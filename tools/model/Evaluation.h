@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/GestalCore.h"
-#include "gesture/PredefinedGesture.h"
-#include "gesture/PredefinedScoring.h"
+#include "gestures/PredefinedGesture.h"
+#include "gestures/PredefinedScoring.h"
 #include "tools/model/RecordingSet.h"
 
 namespace GestalPrivate {

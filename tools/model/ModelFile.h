@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "gesture/PredefinedGesture.h"
+#include "gestures/PredefinedGesture.h"
 #include "store/Sqlite.h"
 
 namespace GestalPrivate {

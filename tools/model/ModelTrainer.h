@@ -13,8 +13,8 @@
 
 #include "core/GestalCore.h"
 #include "core/Kernels.h"
-#include "gesture/PredefinedGesture.h"
-#include "gesture/PredefinedScoring.h"
+#include "gestures/PredefinedGesture.h"
+#include "gestures/PredefinedScoring.h"
 #include "tools/model/Evaluation.h"
 #include "tools/model/RecordingSet.h"
 #include "tools/model/SplitMix.h"

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/GSAction.h"
+#include "core/GSEnginePreferenceParameters.h"
+#include "core/MotionSample.h"
+#include "store/Sqlite.h"
+
+namespace GestalPrivate {
+
+// The store of enrolled signatures: the file "gestal.db" in the database directory, with the
+// tables item (actions), sign (stored signatures), adapt_strength (adaptive-strength histories)
+// and verify_history (failed identifications). Every call reads or writes the file; nothing is
+// cached. SQL errors are printed to stderr as "<operation> SQL error: <message>" and absorbed.
+class GestalDB {
+ public:
+  // Opens directory + "gestal.db", creating it with its tables when missing. Throws
+  // std::runtime_error when the file cannot be opened, its version read or its tables created.
+  GestalDB(const GSEnginePreferenceParameters& profile, const std::string& directory);
+  virtual ~GestalDB();
+
+  const std::string& path() const { return path_; }
+
+  std::vector<int32_t> getAllActionIndexes();
+  // Fills actionIndex, cmd, strength and remainingSignatures; index -1 when there is no action.
+  Gestal::GSAction getAction(int32_t index);
+  int32_t getActionStrength(int32_t index);
+  int32_t getSignatureType(int32_t index);
+  void setSignatureType(int32_t index, int32_t type);
+  // An empty command text, or a strength with all bits set, leaves that column of an existing
+  // action unchanged.
+  void writeAction(int32_t index, std::string cmd, uint32_t strength);
+  void delAction(int32_t index);
+
+  // Newest first, at most `count`.
+  std::vector<MotionSample> getLastNSignature(uint32_t count, int32_t index);
+  // Milliseconds since the newest stored signature (low 32 bits), or -1.
+  int32_t getLastSignatureTime(int32_t index);
+  int32_t getSignatureCount(int32_t index);
+  // Stores the sample and keeps only the newest storedSignatureLimit rows of the action.
+  void addSignature(const MotionSample& sample, int32_t index);
+  void delSignatures(int32_t index);
+
+  std::vector<bool> getAdaptStrengthVerifyHistory(int32_t index);
+  void setAdaptStrengthVerifyHistory(int32_t index, const std::vector<bool>& history);
+  void delAdaptStrengthVerifyHistory(int32_t index);
+
+  void writeVerificationResult(int32_t index);
+  void delVerificationResult(int32_t index);
+  int32_t getFailedVerificationCount(int32_t index);
+  int32_t getSecondsSinceLastFailure(int32_t index);
+
+ private:
+  std::string path_;
+  std::unique_ptr<GSEnginePreferenceParameters> profile_;
+  std::unique_ptr<SqliteConnection> connection_;
+};
+
+}  // namespace GestalPrivate
