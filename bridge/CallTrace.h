@@ -1,17 +1,30 @@
 #pragma once
 
 #include <cstdint>
-#include <iostream>
+#include <locale>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "core/Clock.h"
+#include "core/Log.h"
 
 namespace GestalBridge {
 
-// Trace lines of the exported calls go to stdout with the stream's default formatting; each line
-// ends with a newline that also flushes.
+// One trace line of an exported call, its parts formatted as a default stream formats them
+// (whatever locale the host has installed).
 template <class... Parts>
 void traceLine(const Parts&... parts) {
-  (std::cout << ... << parts) << std::endl;
+  std::ostringstream line;
+  line.imbue(std::locale::classic());
+  ((line << parts), ...);
+  GestalPrivate::logLine(GestalPrivate::LogLevel::Trace, line.str());
+}
+
+// A trace line made of `head` and each name followed by a space.
+inline void traceNames(std::string head, const std::vector<std::string>& names) {
+  for (const std::string& name : names) head.append(name).append(" ");
+  GestalPrivate::logLine(GestalPrivate::LogLevel::Trace, head);
 }
 
 // Measures the milliseconds the engine spends on a call (from construction to stop()) and writes
@@ -22,7 +35,8 @@ class TraceTimer {
 
   void stop() { stopMillis_ = nowMillis(); }
   void traceTimeSpent() const {
-    std::cout << "Time spent: " << stopMillis_ - startMillis_ << "ms" << std::endl << std::endl;
+    traceLine("Time spent: ", stopMillis_ - startMillis_, "ms");
+    traceLine();
   }
 
  private:

@@ -1,6 +1,5 @@
 #include "bridge/ControllerHelper.h"
-
-#include <iostream>
+#include "bridge/CallTrace.h"
 
 namespace GestalBridge {
 namespace {
@@ -24,7 +23,7 @@ std::optional<int32_t> selectedController(int32_t selector) {
 }
 
 ControllerHelper::ControllerHelper() {
-  std::cout << "mEventMonitorCount: " << mEventMonitorCount << std::endl;
+  traceLine("mEventMonitorCount: ", mEventMonitorCount);
 }
 
 bool ControllerHelper::setTriggeringMask(uint64_t controller, uint64_t keys, uint64_t flag) {

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +16,7 @@
 #include "bridge/ControllerHelper.h"
 #include "bridge/CustomGestureResult.h"
 #include "bridge/HostInput.h"
+#include "core/Log.h"
 #include "engine/GSEngine.h"
 #include "gestal.h"
 
@@ -25,6 +25,7 @@ namespace {
 using GestalBridge::ControllerHelper;
 using GestalBridge::recordingFromHost;
 using GestalBridge::traceLine;
+using GestalBridge::traceNames;
 using GestalBridge::TraceTimer;
 using GestalPrivate::MotionSample;
 
@@ -45,15 +46,18 @@ ProcessState& processState() {
   return state;
 }
 
-// Writes "gestal: <export> failed: <what>" as one line, without allocating, so that it can report
-// even an allocation failure.
+// Writes "gestal: <export> failed: <what>" as one line (line breaks inside become spaces). When
+// even that line cannot be allocated, the reason is left out.
 void reportFailure(const char* exportName, const char* what) noexcept {
   std::string_view text = what != nullptr ? what : "unknown failure";
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-  std::cout.flush();
-  std::fprintf(stderr, "gestal: %s failed: ", exportName);
-  for (char c : text) std::fputc(c == '\n' || c == '\r' ? ' ' : c, stderr);
-  std::fputc('\n', stderr);
+  try {
+    std::string line = std::string("gestal: ") + exportName + " failed: ";
+    for (char c : text) line += c == '\n' || c == '\r' ? ' ' : c;
+    GestalPrivate::logLine(GestalPrivate::LogLevel::Error, line);
+  } catch (...) {
+    GestalPrivate::logFormat(GestalPrivate::LogLevel::Error, "gestal: %s failed", exportName);
+  }
 }
 
 // Runs `work`, turning any exception into one line on stderr. Returns whether it succeeded.
@@ -128,10 +132,11 @@ int32_t copyOut(const char* exportName, std::string_view text, char* buffer,
   std::memset(buffer, 0, bufferSize);
   const std::size_t length = std::min(text.find('\0'), text.size());
   if (bufferSize <= length) {
-    std::fprintf(stderr,
-                 "gestal: %s failed: a buffer of %llu bytes cannot hold the name and its "
-                 "terminating zero\n",
-                 exportName, static_cast<unsigned long long>(bufferSize));
+    GestalPrivate::logFormat(
+        GestalPrivate::LogLevel::Error,
+        "gestal: %s failed: a buffer of %llu bytes cannot hold the name and its "
+        "terminating zero",
+        exportName, static_cast<unsigned long long>(bufferSize));
     return ERANGE;
   }
   text.copy(buffer, length);
@@ -314,7 +319,7 @@ void VerifyGesture(GestalHandle, const int32_t* targets, uint64_t targetCount, c
 }
 
 int32_t GetGSGesture(const GestureVerifyResult* result) {
-  std::cout << "** GetGSGesture(" << static_cast<const void*>(result) << ") **" << '\n';
+  traceLine("** GetGSGesture(", static_cast<const void*>(result), ") **");
   return result != nullptr ? result->bestMatch : -1;
 }
 
@@ -332,10 +337,8 @@ void VerifyPredefinedGesture(GestalHandle, const char* classifier, uint64_t clas
     names = GestalBridge::namesFromHost(targets, targetCount, targetLengths);
     sample = recordingFromHost(data, numDataEntry, entryLength, kName);
   });
-  std::cout << ">>> VerifyPredefinedGesture >>> classifier: " << model << ", Target: ";
+  traceNames(">>> VerifyPredefinedGesture >>> classifier: " + model + ", Target: ", names);
   TraceTimer timer;
-  for (const std::string& name : names) std::cout << name << " ";
-  std::cout << std::endl;
   if (read) {
     guarded(kName, [&] { result = currentEngine().VerifyPredefinedGesture(model, names, sample); });
   }
@@ -373,7 +376,7 @@ float VerifySingleGesture(GestalHandle, int32_t gesture, const float* data, uint
   if (read)
     guarded(kName, [&] { score = currentEngine().VerifySingleGesture(gestureIndex, sample); });
   traceLine("<<< VerifySingleGesture <<< gesture:", gestureIndex, " score:", score);
-  std::cout << std::endl;
+  traceLine();
   return score;
 }
 
@@ -463,9 +466,7 @@ CustomGestureResult* IdentifyCustomGestureStr(GestalHandle, const char* targets,
     for (std::string& name : names) name.insert(0, kSmartPrefix);
     sample = recordingFromHost(data, numDataEntry, entryLength, kName);
   });
-  std::cout << ">>> IdentifyCustomGesture >>> Target: ";
-  for (const std::string& name : names) std::cout << name << " ";
-  std::cout << std::endl;
+  traceNames(">>> IdentifyCustomGesture >>> Target: ", names);
   return identifyCustomGesture(kName, kSmartNameSpace, names, read, sample);
 }
 
@@ -537,7 +538,7 @@ bool IsTwoGestureSimilar(GestalHandle, const float* data1, uint64_t numDataEntry
             ", Data2 Length: ", numDataEntry2);
   if (read) guarded(kName, [&] { similar = currentEngine().IsTwoGestureSimilar(first, second); });
   traceLine("<<< IsTwoGestureSimilar <<< isSimilar: ", similar ? "true" : "false");
-  std::cout << std::endl;
+  traceLine();
   return similar;
 }
 

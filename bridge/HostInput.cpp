@@ -1,4 +1,5 @@
 #include "bridge/HostInput.h"
+#include "core/Log.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -33,10 +34,10 @@ MotionSample recordingFromHost(const float* data, uint64_t numDataEntry, uint64_
     throw HostInputError("the recording size overflows the address space");
   }
   if (data == nullptr) {
-    std::fprintf(stderr,
-                 "gestal: %s: recording data is null for %llu entries; using an empty "
-                 "recording\n",
-                 caller, static_cast<unsigned long long>(numDataEntry));
+    GestalPrivate::logFormat(GestalPrivate::LogLevel::Error,
+                             "gestal: %s: recording data is null for %llu entries; using an empty "
+                             "recording",
+                             caller, static_cast<unsigned long long>(numDataEntry));
     return sample;
   }
   appendEntries(sample, data, numDataEntry, entryLength);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "core/Log.h"
 #include "core/SampleText.h"
 
 namespace GestalPrivate {
@@ -29,10 +30,10 @@ const char* const kInsertSample =
 GestalCustomGestureDB::GestalCustomGestureDB(const std::string& directory)
     : path_(directory + kFileName),
       connection_(openVersionedDatabase(
-          path_, {kCreateTables, "current custom gesture DB schema version is %d\n",
-                  "createcustom gesture  DB tables error: %s\n",
-                  "create custom gesture DB tables failed\n",
-                  "create custom gesture DB tables success\n"})) {}
+          path_,
+          {kCreateTables, "current custom gesture DB schema version is %d",
+           "createcustom gesture  DB tables error: %s", "create custom gesture DB tables failed\n",
+           "create custom gesture DB tables success"})) {}
 
 GestalCustomGestureDB::~GestalCustomGestureDB() = default;
 
@@ -47,13 +48,13 @@ std::vector<MotionSample> GestalCustomGestureDB::getCustomSamples(const std::str
     try {
       samples.push_back(readSampleText(select.text(data), NullValues::Reject));
     } catch (const SampleTextError& e) {
-      std::fprintf(stderr,
-                   "getCustomSamples skipped a stored sample of %s that does not decode: %s\n",
-                   gestureIndex.c_str(), e.what());
+      logFormat(LogLevel::Error,
+                "getCustomSamples skipped a stored sample of %s that does not decode: %s",
+                gestureIndex.c_str(), e.what());
     }
   }
   if (select.failed()) {
-    std::fprintf(stderr, "getCustomSamples SQL error: %s\n", select.error().c_str());
+    logFormat(LogLevel::Error, "getCustomSamples SQL error: %s", select.error().c_str());
   }
   return samples;
 }
@@ -66,7 +67,7 @@ std::vector<std::string> GestalCustomGestureDB::getAllCustomGestureIndexes(
   const int index = select.column("gesture_index");
   while (select.step()) indexes.push_back(select.text(index));
   if (select.failed()) {
-    std::fprintf(stderr, "getAllCustomGestureIndexes SQL error: %s\n", select.error().c_str());
+    logFormat(LogLevel::Error, "getAllCustomGestureIndexes SQL error: %s", select.error().c_str());
   }
   return indexes;
 }
@@ -81,7 +82,7 @@ void GestalCustomGestureDB::replaceCustomSamples(const std::string& nameSpace,
     SqliteStatement insert(*connection_, kInsertSample);
     insert.bind(1, nameSpace).bind(2, gestureIndex).bind(3, writeSampleText(sample));
     if (!insert.run()) {
-      std::fprintf(stderr, "replaceCustomSamples SQL error: %s\n", insert.error().c_str());
+      logFormat(LogLevel::Error, "replaceCustomSamples SQL error: %s", insert.error().c_str());
       return;
     }
   }
@@ -92,7 +93,7 @@ void GestalCustomGestureDB::delCustomSamples(const std::string& nameSpace,
   SqliteStatement erase(*connection_, kDeleteSamples);
   erase.bind(1, nameSpace).bind(2, gestureIndex);
   if (!erase.run()) {
-    std::fprintf(stderr, "delCustomSamples SQL error: %s\n", erase.error().c_str());
+    logFormat(LogLevel::Error, "delCustomSamples SQL error: %s", erase.error().c_str());
   }
 }
 

@@ -1,4 +1,5 @@
 #include "gestures/GestalPredefineGestureDB.h"
+#include "core/Log.h"
 
 #include <cmath>
 #include <cstdio>
@@ -88,7 +89,7 @@ AdaboostClassifier GestalPredefineGestureDB::readWeakClassifiers() {
       classifier.push_back(std::move(weak));
     }
     if (select.failed()) {
-      std::fprintf(stderr, "readWeakClassifiers SQL error: %s\n", select.error().c_str());
+      logFormat(LogLevel::Error, "readWeakClassifiers SQL error: %s", select.error().c_str());
       return classifier;
     }
   }
@@ -116,7 +117,7 @@ std::vector<PredefinedGesture> GestalPredefineGestureDB::readGestures() {
     gestures.push_back(std::move(gesture));
   }
   if (select.failed()) {
-    std::fprintf(stderr, "readGestures SQL error: %s\n", select.error().c_str());
+    logFormat(LogLevel::Error, "readGestures SQL error: %s", select.error().c_str());
   }
   return gestures;
 }
@@ -130,7 +131,7 @@ std::vector<GestureTemplate> GestalPredefineGestureDB::readSamples(int32_t weakC
   const int parameters = select.column("parameters");
   while (select.step()) templates.push_back(readTemplate(select, data, parameters));
   if (select.failed()) {
-    std::fprintf(stderr, "readSamples SQL error: %s\n", select.error().c_str());
+    logFormat(LogLevel::Error, "readSamples SQL error: %s", select.error().c_str());
   }
   return templates;
 }

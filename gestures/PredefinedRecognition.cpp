@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "core/GestalCore.h"
+#include "core/Log.h"
 #include "gestures/GestalGestureRecognition.h"
 #include "gestures/PredefinedScoring.h"
 
@@ -83,10 +84,10 @@ PredefinedGesture GestalGestureRecognition::verifyPredefinedGesture(
 float GestalGestureRecognition::singleMatchPredefineGesture(const std::string& modelName,
                                                             const std::string& gestureName,
                                                             const MotionSample& sample) {
-  std::printf("run singleMatchPredefineGesture\n");
+  logLine(LogLevel::Info, "run singleMatchPredefineGesture");
   const AdaboostClassifier classifier = getPredefineGestureDB(modelName).readWeakClassifiers();
   if (classifier.empty()) {
-    std::printf("singleMatchPredefineGesture get empty adaboostClassifier\n");
+    logLine(LogLevel::Info, "singleMatchPredefineGesture get empty adaboostClassifier");
     return 0.0f;
   }
   // An unknown name scores 0 in every weak classifier.

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "core/Clock.h"
+#include "core/Log.h"
 #include "core/SampleText.h"
 
 namespace GestalPrivate {
@@ -18,7 +19,7 @@ constexpr const char* kSchema =
     "create table verify_history(action_index,time,verify_result);";
 
 void reportError(const char* operation, const std::string& message) {
-  std::fprintf(stderr, "%s SQL error: %s\n", operation, message.c_str());
+  logFormat(LogLevel::Error, "%s SQL error: %s", operation, message.c_str());
 }
 
 // Runs a statement that returns no rows and reports its failure under the operation's name.
@@ -40,9 +41,9 @@ GestalDB::GestalDB(const GSEnginePreferenceParameters& profile, const std::strin
     : path_(directory + "gestal.db"),
       profile_(copyPreferenceProfile(profile)),
       connection_(openVersionedDatabase(
-          path_, {kSchema, "current signature DB schema version is %d\n",
-                  "create gesture DB tables error: %s\n", "create gesture DB tables failed\n",
-                  "create gesture DB tables success\n"})) {}
+          path_, {kSchema, "current signature DB schema version is %d",
+                  "create gesture DB tables error: %s", "create gesture DB tables failed\n",
+                  "create gesture DB tables success"})) {}
 
 GestalDB::~GestalDB() = default;
 

@@ -1,4 +1,5 @@
 #include "store/Sqlite.h"
+#include "core/Log.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -123,22 +124,22 @@ std::unique_ptr<SqliteConnection> openVersionedDatabase(const std::string& path,
       if (pragma.failed()) error = pragma.error();
     }
     if (!error.empty()) {
-      std::fprintf(stderr, "get DB schema version error: %s\n", error.c_str());
+      logFormat(LogLevel::Error, "get DB schema version error: %s", error.c_str());
       throw std::runtime_error("check DB schema version failed");
     }
-    std::printf(messages.versionFormat, version);
+    logFormat(LogLevel::Info, messages.versionFormat, version);
     return connection;
   }
 
-  std::printf("creating DB tables\n");
+  logLine(LogLevel::Info, "creating DB tables");
   std::string error;
   if (!connection->exec(messages.createTables, error)) {
-    std::fprintf(stderr, messages.createError, error.c_str());
+    logFormat(LogLevel::Error, messages.createError, error.c_str());
     connection->close();
     std::remove(path.c_str());
     throw std::runtime_error(messages.createFailure);
   }
-  std::printf("%s", messages.createSuccess);
+  logLine(LogLevel::Info, messages.createSuccess);
   return connection;
 }
 
