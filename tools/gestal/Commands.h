@@ -107,6 +107,7 @@ struct SynthOptions {
   std::size_t repetitions = 5;
   std::vector<std::string> shapes{"heart", "circle", "zigzag"};
   uint64_t seed = 1;
+  bool gravity = false;  // add gravity as an accelerometer held level reads it
 };
 int runSynth(const SynthOptions& options);
 

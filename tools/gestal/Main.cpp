@@ -163,6 +163,8 @@ int main(int argc, char** argv) {
       ->delimiter(',')
       ->capture_default_str();
   sy->add_option("--seed", synth.seed, "seed of the users")->capture_default_str();
+  sy->add_flag("--gravity", synth.gravity,
+               "leave gravity in the primary vector, as an accelerometer held level reads it");
   commands.emplace_back(sy, [&] { return runSynth(synth); });
 
   try {

@@ -25,8 +25,14 @@ int runSynth(const SynthOptions& options) {
     for (const std::string& name : options.shapes) {
       for (std::size_t r = 0; r < options.repetitions; ++r) {
         const std::string file = "user" + std::to_string(u + 1) + "-" + std::to_string(r + 1);
-        writeRecording(folder / name / (file + ".csv"),
-                       GestalSynth::perform(user, kShapes.at(name), r));
+        MotionSample sample = GestalSynth::perform(user, kShapes.at(name), r);
+        if (options.gravity) {
+          for (GestalPrivate::MotionEntry& entry : sample) {
+            entry[GestalPrivate::kPrimaryY] = static_cast<float>(
+                entry[GestalPrivate::kPrimaryY] + GestalConditioning::kStandardGravity);
+          }
+        }
+        writeRecording(folder / name / (file + ".csv"), sample);
         ++written;
       }
     }
