@@ -1,10 +1,13 @@
 // Converters from public recording layouts to the folder layout that eval reads: one folder per
 // gesture, one CSV recording per performance in the library's units and field order.
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "conditioning/Conditioning.h"
@@ -132,66 +135,70 @@ std::vector<fs::path> csvFiles(const fs::path& folder) {
 // The pointing direction neither layout records: forward, away from the user (-z).
 constexpr float kForward[3] = {0.0f, 0.0f, -1.0f};
 
-// uWave layout: U<user>.csv with day, gesture, rep, t_ms and acceleration in g (gravity
-// included); one performance per (day, gesture, rep), written as <gesture>/U<user>-<day>-<rep>.
-std::vector<Performance> readUwave(const fs::path& file) {
-  const CsvTable table(file);
-  const std::size_t day = table.column({"day"}), gesture = table.column({"gesture"}),
-                    rep = table.column({"rep"}), time = table.column({"t_ms"}),
-                    ax = table.column({"ax_g"}), ay = table.column({"ay_g"}),
-                    az = table.column({"az_g"});
+// Where a layout keeps each value, by column position.
+struct Columns {
+  std::size_t gesture;
+  std::size_t time;
+  std::array<std::size_t, 3> acceleration;             // in g
+  std::optional<std::array<std::size_t, 3>> rotation;  // rad/s
+};
+
+// The performances of a table in the order they first appear; `nameOf` names a row's performance
+// within its gesture.
+std::vector<Performance> collect(const CsvTable& table, const Columns& columns,
+                                 const std::function<std::string(std::size_t row)>& nameOf) {
   std::map<std::string, std::size_t> byKey;
   std::vector<Performance> performances;
-  const std::string user = file.stem().string();
   for (std::size_t row = 0; row < table.rows(); ++row) {
-    const std::string key = table.text(row, gesture) + "/" + user + "-" + table.text(row, day) +
-                            "-" + twoDigits(table.number(row, rep));
+    const std::string& gesture = table.text(row, columns.gesture);
+    const std::string key = gesture + "/" + nameOf(row);
     auto [at, fresh] = byKey.emplace(key, performances.size());
-    if (fresh) performances.push_back({table.text(row, gesture), key, {}});
+    if (fresh) performances.push_back({gesture, key, {}});
     MotionEntry entry{};
-    entry[0] = static_cast<float>(table.number(row, time));
-    entry[1] = inMetresPerSecondSquared(table.number(row, ax));
-    entry[2] = inMetresPerSecondSquared(table.number(row, ay));
-    entry[3] = inMetresPerSecondSquared(table.number(row, az));
-    std::copy(kForward, kForward + 3, entry.begin() + 7);
+    entry[0] = static_cast<float>(table.number(row, columns.time));
+    for (std::size_t k = 0; k < 3; ++k) {
+      entry[1 + k] = inMetresPerSecondSquared(table.number(row, columns.acceleration[k]));
+      if (columns.rotation) {
+        entry[4 + k] = static_cast<float>(table.number(row, (*columns.rotation)[k]));
+      }
+      entry[7 + k] = kForward[k];
+    }
     performances[at->second].sample.push_back(entry);
   }
   return performances;
 }
 
+// uWave layout: U<user>.csv with day, gesture, rep, t_ms and acceleration in g (gravity
+// included); one performance per (day, gesture, rep), written as <gesture>/U<user>-<day>-<rep>.
+std::vector<Performance> readUwave(const fs::path& file) {
+  const CsvTable table(file);
+  const Columns columns{table.column({"gesture"}),
+                        table.column({"t_ms"}),
+                        {table.column({"ax_g"}), table.column({"ay_g"}), table.column({"az_g"})},
+                        std::nullopt};
+  const std::size_t day = table.column({"day"}), rep = table.column({"rep"});
+  const std::string user = file.stem().string();
+  return collect(table, columns, [&](std::size_t row) {
+    return user + "-" + table.text(row, day) + "-" + twoDigits(table.number(row, rep));
+  });
+}
+
 // CoreMotion layout: one file per user with a label column (letter or gesture), rep, t_ms, the
-// device's user acceleration ax, ay, az in g (gravity removed) and rotation rate gx, gy, gz in
-// rad/s; written as <label>/<file stem>-<rep>.
+// device's user acceleration ax, ay, az in g (gravity removed) and, when present, rotation rate
+// gx, gy, gz in rad/s; written as <label>/<file stem>-<rep>.
 std::vector<Performance> readCoreMotion(const fs::path& file) {
   const CsvTable table(file);
-  const std::size_t label = table.column({"letter", "gesture", "label"}),
-                    rep = table.column({"rep"}), time = table.column({"t_ms"}),
-                    ax = table.column({"ax"}), ay = table.column({"ay"}), az = table.column({"az"});
-  const bool gyro = table.has("gx") && table.has("gy") && table.has("gz");
-  const std::size_t gx = gyro ? table.column({"gx"}) : 0, gy = gyro ? table.column({"gy"}) : 0,
-                    gz = gyro ? table.column({"gz"}) : 0;
-  std::map<std::string, std::size_t> byKey;
-  std::vector<Performance> performances;
-  const std::string user = file.stem().string();
-  for (std::size_t row = 0; row < table.rows(); ++row) {
-    const std::string key =
-        table.text(row, label) + "/" + user + "-" + twoDigits(table.number(row, rep));
-    auto [at, fresh] = byKey.emplace(key, performances.size());
-    if (fresh) performances.push_back({table.text(row, label), key, {}});
-    MotionEntry entry{};
-    entry[0] = static_cast<float>(table.number(row, time));
-    entry[1] = inMetresPerSecondSquared(table.number(row, ax));
-    entry[2] = inMetresPerSecondSquared(table.number(row, ay));
-    entry[3] = inMetresPerSecondSquared(table.number(row, az));
-    if (gyro) {
-      entry[4] = static_cast<float>(table.number(row, gx));
-      entry[5] = static_cast<float>(table.number(row, gy));
-      entry[6] = static_cast<float>(table.number(row, gz));
-    }
-    std::copy(kForward, kForward + 3, entry.begin() + 7);
-    performances[at->second].sample.push_back(entry);
+  Columns columns{table.column({"letter", "gesture", "label"}),
+                  table.column({"t_ms"}),
+                  {table.column({"ax"}), table.column({"ay"}), table.column({"az"})},
+                  std::nullopt};
+  if (table.has("gx") && table.has("gy") && table.has("gz")) {
+    columns.rotation = {table.column({"gx"}), table.column({"gy"}), table.column({"gz"})};
   }
-  return performances;
+  const std::size_t rep = table.column({"rep"});
+  const std::string user = file.stem().string();
+  return collect(table, columns,
+                 [&](std::size_t row) { return user + "-" + twoDigits(table.number(row, rep)); });
 }
 
 }  // namespace
