@@ -97,6 +97,7 @@ int runEnrol(const EnrolOptions& options) {
   bool complete = false;
   for (const std::string& path : options.recordings) {
     const std::vector<float> data = flat(readRecording(path));
+    reply = Reply{};
     AddSignature(handle, options.action, data.data(), data.size() / kFields, kFields, onEnrol);
     std::cout << path << ": ";
     if (reply.error != 0) {
@@ -126,6 +127,7 @@ int runEnrol(const EnrolOptions& options) {
 int runIdentify(const IdentifyOptions& options) {
   GestalHandle handle = openHelper(options.directory, false);
   const std::vector<float> data = flat(readRecording(options.recording));
+  reply = Reply{};
   IdentifySignature(handle, data.data(), data.size() / kFields, kFields,
                     options.actions.empty() ? nullptr : options.actions.data(),
                     options.actions.size(), onIdentify);
