@@ -23,8 +23,17 @@ test-sanitize: setup
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# The demo host, then an evaluation of the demo's gestures as performed by synthesized users,
+# written as an HTML report.
+DEMO_RECORDINGS = $(BUILD)/demo-recordings
+DEMO_REPORT = $(BUILD)/demo-report.html
 demo: build
 	./$(BUILD)/gestal-demo $(BUILD)/libgestal.so models/gestal_gesture_adaboost
+	rm -rf $(DEMO_RECORDINGS)
+	./$(BUILD)/gestal synth $(DEMO_RECORDINGS) --users 4 --repetitions 6 \
+		--shapes heart,c,down,circle,zigzag,signature
+	./$(BUILD)/gestal eval $(DEMO_RECORDINGS) --report $(DEMO_REPORT)
+	@echo "demo: report of the demo's gestures: $(abspath $(DEMO_REPORT))"
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b || exit 1; done

@@ -9,10 +9,15 @@
  *
  * Recordings. A recording is `numDataEntry` readings ("entries") of `entryLength` floats each, in
  * row-major order: entry i, field k is data[i * entryLength + k]. The ten fields of a reading are
- *   0     time in milliseconds since the start of the recording,
- *   1..3  primary motion vector x, y, z (all matching uses it; scaled by 100 and quantised),
- *   4..6  secondary motion vector x, y, z (stored, not matched),
- *   7..9  controller pointing direction x, y, z (used by the posture check of enrolment).
+ *   0     time in milliseconds since the first reading of the recording,
+ *   1..3  primary motion vector x, y, z: linear acceleration of the hand in m/s^2, gravity
+ *         removed (all matching uses it; scaled by 100 and quantised),
+ *   4..6  secondary motion vector x, y, z: angular velocity in rad/s (stored, not matched),
+ *   7..9  controller pointing direction x, y, z, a unit vector (used by the posture check of
+ *         enrolment, which refuses a first performance pointing mostly within 60 degrees of +z).
+ * The three vectors share one right-handed, y-up frame fixed to the user: x to the user's right,
+ * y up, z toward the user (the user faces -z). docs/input.md tells how to map other frames,
+ * remove gravity and convert units.
  * Choices of this library for recordings that are not ten floats per entry:
  *   - entryLength 0, or numDataEntry 0, gives an empty recording;
  *   - entryLength 1 to 9 fills the missing fields of every entry with 0;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header of a folder above its own layer, or of the sibling
-# subsystem: include < core < store < signatures, gestures < engine < bridge; synth sees core only.
+# subsystem: include < core < store < signatures, gestures < engine < bridge; synth and conditioning
+# see core only.
 set -u
 root=${1:?usage: check_includes.sh SOURCE_DIR}
 cd "$root" || exit 2
@@ -13,12 +14,12 @@ rank() {
 }
 
 bad=0
-for f in core/* store/* signatures/* gestures/* engine/* bridge/* synth/*; do
+for f in core/* store/* signatures/* gestures/* engine/* bridge/* synth/* conditioning/*; do
   case $f in *.h | *.cpp) ;; *) continue ;; esac
   from=${f%%/*}
   for to in $(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([A-Za-z_]*\)\/.*/\1/p' "$f" | sort -u); do
     [ "$to" = "$from" ] && continue
-    if [ "$from" = synth ]; then
+    if [ "$from" = synth ] || [ "$from" = conditioning ]; then
       allowed=$([ "$to" = core ] && echo yes)
     else
       rf=$(rank "$from") rt=$(rank "$to")

@@ -1,9 +1,8 @@
 #pragma once
 
 #include <algorithm>
-#include <cerrno>
+#include <charconv>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -42,8 +41,8 @@ class RecordingError : public std::runtime_error {
 };
 
 // A recording in CSV: one reading per line, ten comma-separated numbers in the library's field
-// order (time in ms; primary x, y, z; secondary x, y, z; direction x, y, z). Blank lines and lines
-// starting with '#' are skipped.
+// order (time in ms; primary x, y, z; secondary x, y, z; direction x, y, z), read the same in
+// every locale. Blank lines and lines starting with '#' are skipped.
 inline MotionSample parseRecordingCsv(std::string_view text, const std::string& origin) {
   MotionSample sample;
   std::size_t lineNumber = 0;
@@ -60,15 +59,15 @@ inline MotionSample parseRecordingCsv(std::string_view text, const std::string& 
 
     MotionEntry entry{};
     const char* cursor = line.c_str();
+    const char* const lineEnd = cursor + line.size();
     for (std::size_t field = 0; field < entry.size(); ++field) {
-      char* after = nullptr;
-      errno = 0;
-      float value = std::strtof(cursor, &after);
-      if (after == cursor || errno == ERANGE) {
+      while (*cursor == ' ' || *cursor == '\t') ++cursor;
+      if (*cursor == '+') ++cursor;
+      const auto [after, error] = std::from_chars(cursor, lineEnd, entry[field]);
+      if (error != std::errc()) {
         throw RecordingError(origin + ":" + std::to_string(lineNumber) + ": field " +
                              std::to_string(field + 1) + " is not a number");
       }
-      entry[field] = value;
       cursor = after;
       while (*cursor == ' ' || *cursor == '\t') ++cursor;
       if (field + 1 < entry.size()) {

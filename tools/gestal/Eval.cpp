@@ -1,0 +1,523 @@
+// Measures the library on a folder of labelled recordings, for raw and conditioned input, with
+// the library's own classes, so every verdict is the library's.
+#include "tools/gestal/Eval.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+
+#include "core/Exceptions.h"
+#include "core/GSEnginePreferenceParameters.h"
+#include "gestures/GestalGestureRecognition.h"
+#include "signatures/GestalDB.h"
+#include "signatures/GestalRecognition.h"
+#include "signatures/GestalTraining.h"
+#include "tools/gestal/Commands.h"
+#include "tools/gestal/Common.h"
+#include "tools/gestal/ErrorWords.h"
+#include "tools/model/RecordingSet.h"
+
+namespace GestalTool {
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace GestalPrivate;
+
+const char* const kNameSpace = "player";
+// Enrolment gives up at the seventh performance; no more are offered.
+constexpr std::size_t kMaxEnrolmentTakes = 7;
+
+// A fresh database directory, in memory where possible (every stored sample is a commit), removed
+// with its contents at the end.
+class ScratchDirectory {
+ public:
+  ScratchDirectory() {
+    const std::string base = access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm")
+                                                           : fs::temp_directory_path().string();
+    std::string pattern = base + "/gestal-eval-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) throw ToolError(pattern + ": cannot be created");
+    path_ = pattern + "/";
+  }
+  ~ScratchDirectory() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// File names give the performer and the order: USER-REP, or USER-SESSION-REP.
+struct Take {
+  std::string session;
+  std::string repetition;
+  std::string file;
+  MotionSample raw;
+  MotionSample sample;  // the variant being measured
+};
+
+// Text order with runs of digits compared as numbers: "2" before "10".
+bool naturalLess(const std::string& a, const std::string& b) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (std::isdigit(static_cast<unsigned char>(a[i])) &&
+        std::isdigit(static_cast<unsigned char>(b[j]))) {
+      std::size_t ei = i, ej = j;
+      while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei]))) ++ei;
+      while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej]))) ++ej;
+      std::string da = a.substr(i, ei - i), db = b.substr(j, ej - j);
+      da.erase(0, std::min(da.find_first_not_of('0'), da.size()));
+      db.erase(0, std::min(db.find_first_not_of('0'), db.size()));
+      if (da.size() != db.size()) return da.size() < db.size();
+      if (da != db) return da < db;
+      i = ei;
+      j = ej;
+    } else {
+      if (a[i] != b[j]) return a[i] < b[j];
+      ++i;
+      ++j;
+    }
+  }
+  return a.size() - i < b.size() - j;
+}
+
+// takes[user][gesture]: the user's performances of the gesture in session and repetition order.
+struct Corpus {
+  std::vector<std::string> gestures;
+  std::vector<std::string> users;
+  std::vector<std::vector<std::vector<Take>>> takes;
+  bool sessions = false;
+  std::size_t recordings = 0;
+};
+
+Corpus readCorpus(const std::string& folder) {
+  RecordingSet set;
+  try {
+    set = readRecordingFolder(folder);
+  } catch (const RecordingError& error) {
+    throw ToolError(error.what());
+  }
+  Corpus corpus;
+  corpus.gestures = set.gestures;
+  corpus.recordings = set.recordings.size();
+  std::map<std::string, std::vector<std::vector<Take>>, decltype(&naturalLess)> byUser(naturalLess);
+  for (Recording& recording : set.recordings) {
+    const std::string stem = fs::path(recording.origin).stem().string();
+    std::vector<std::string> parts;
+    for (std::size_t start = 0;;) {
+      const std::size_t dash = stem.find('-', start);
+      parts.push_back(stem.substr(start, dash - start));
+      if (dash == std::string::npos) break;
+      start = dash + 1;
+    }
+    if (parts.size() < 2 || parts[0].empty()) {
+      throw ToolError(recording.origin +
+                      ": file names must be USER-REPETITION or USER-SESSION-REPETITION");
+    }
+    Take take;
+    take.file = recording.origin;
+    if (parts.size() >= 3) {
+      corpus.sessions = true;
+      take.session = parts[1];
+      for (std::size_t p = 2; p < parts.size(); ++p)
+        take.repetition += (p > 2 ? "-" : "") + parts[p];
+    } else {
+      take.repetition = parts[1];
+    }
+    take.raw = std::move(recording.sample);
+    auto& perGesture = byUser[parts[0]];
+    perGesture.resize(corpus.gestures.size());
+    perGesture[recording.gesture].push_back(std::move(take));
+  }
+  for (auto& [user, perGesture] : byUser) {
+    for (std::vector<Take>& takes : perGesture) {
+      std::sort(takes.begin(), takes.end(), [](const Take& a, const Take& b) {
+        if (a.session != b.session) return naturalLess(a.session, b.session);
+        return naturalLess(a.repetition, b.repetition);
+      });
+    }
+    corpus.users.push_back(user);
+    corpus.takes.push_back(std::move(perGesture));
+  }
+  if (corpus.recordings == 0) throw ToolError(folder + ": no recordings");
+  return corpus;
+}
+
+// Which of a user's performances of a gesture define it and which are identified: the first
+// `definitions` of the first session define it; the later sessions are identified, or without
+// sessions the remaining performances.
+struct Split {
+  std::vector<const Take*> define;
+  std::vector<const Take*> identify;
+  std::vector<const Take*> firstSession;
+};
+
+Split split(const std::vector<Take>& takes, bool sessions, std::size_t definitions) {
+  Split result;
+  for (const Take& take : takes) {
+    const bool first = take.session == takes.front().session;
+    if (first) result.firstSession.push_back(&take);
+    if (first && result.define.size() < definitions) {
+      result.define.push_back(&take);
+    } else if (!sessions || !first) {
+      result.identify.push_back(&take);
+    }
+  }
+  return result;
+}
+
+class Evaluator {
+ public:
+  Evaluator(const Corpus& corpus, const EvalOptions& options, Progress& progress)
+      : corpus_(corpus), options_(options), progress_(progress) {
+    for (std::size_t u = 0; u < corpus.users.size(); ++u) {
+      splits_.emplace_back();
+      for (const std::vector<Take>& takes : corpus.takes[u]) {
+        splits_.back().push_back(split(takes, corpus.sessions, options.definitions));
+      }
+    }
+  }
+
+  std::size_t identifiedPerRun() const {
+    std::size_t count = 0;
+    for (const auto& perGesture : splits_) {
+      for (const Split& s : perGesture) count += s.identify.size();
+    }
+    return count;
+  }
+
+  void customGestures(VariantResults& results) {
+    const std::size_t gestures = corpus_.gestures.size();
+    results.confusion.assign(gestures, std::vector<std::size_t>(gestures + 1, 0));
+    for (std::size_t u = 0; u < corpus_.users.size(); ++u) {
+      ScratchDirectory directory;
+      GestalGestureRecognition recogniser(directory.path());
+      std::vector<std::string> defined;
+      for (std::size_t g = 0; g < gestures; ++g) {
+        if (define(recogniser, g, {u})) defined.push_back(corpus_.gestures[g]);
+      }
+      for (std::size_t g = 0; g < gestures; ++g) {
+        std::vector<std::string> others;
+        for (const std::string& name : defined) {
+          if (name != corpus_.gestures[g]) others.push_back(name);
+        }
+        for (const Take* take : splits_[u][g].identify) {
+          const GestalPrivate::CustomGestureResult found = identify(recogniser, {}, take->sample);
+          const bool correct = found.matchedGesture == corpus_.gestures[g];
+          const bool confident = found.confidence >= options_.minConfidence;
+          count(results.dependent, correct);
+          count(results.dependentConfident, correct && confident);
+          ++results.confusion[g][columnOf(found.matchedGesture)];
+          // The same performance when its own gesture was never defined: any answer is false.
+          if (others.empty()) continue;
+          const GestalPrivate::CustomGestureResult heldOut =
+              identify(recogniser, others, take->sample);
+          const bool accepted = !heldOut.matchedGesture.empty();
+          count(results.heldOut, accepted);
+          count(results.heldOutConfident, accepted && heldOut.confidence >= options_.minConfidence);
+        }
+      }
+    }
+    if (corpus_.users.size() < 2) return;
+    for (std::size_t u = 0; u < corpus_.users.size(); ++u) {
+      ScratchDirectory directory;
+      GestalGestureRecognition recogniser(directory.path());
+      std::vector<std::size_t> others;
+      for (std::size_t v = 0; v < corpus_.users.size(); ++v) {
+        if (v != u) others.push_back(v);
+      }
+      for (std::size_t g = 0; g < gestures; ++g) define(recogniser, g, others);
+      for (std::size_t g = 0; g < gestures; ++g) {
+        for (const Take* take : splits_[u][g].identify) {
+          count(results.independent,
+                identify(recogniser, {}, take->sample).matchedGesture == corpus_.gestures[g]);
+        }
+      }
+    }
+  }
+
+  void signatures(VariantResults& results) {
+    const GSEnginePreferenceParameters profile;
+    for (std::size_t u = 0; u < corpus_.users.size(); ++u) {
+      ScratchDirectory directory;
+      GestalDB db(profile, directory.path());
+      GestalTraining training(&db, profile, 1.0f);
+      GestalRecognition recognition(&db, profile, 1.0f);
+      // No failed-trials policy: an evaluation must not lock an action it goes on measuring.
+      recognition.setMaxFailedTrials(0);
+      std::vector<std::size_t> used(corpus_.gestures.size(), 0);
+      for (std::size_t g = 0; g < corpus_.gestures.size(); ++g) {
+        if (splits_[u][g].firstSession.empty()) continue;
+        used[g] = enrol(training, actionOf(g), splits_[u][g].firstSession, results.refusals);
+        count(results.enrolled, used[g] > 0);
+      }
+      for (std::size_t g = 0; g < corpus_.gestures.size(); ++g) {
+        if (used[g] == 0) continue;
+        for (const Take* take : splits_[u][g].identify) {
+          if (isEnrolmentTake(splits_[u][g], used[g], take)) continue;
+          count(results.genuine, accepts(recognition, {}, take->sample, actionOf(g)));
+        }
+      }
+      for (std::size_t g = 0; g < corpus_.gestures.size(); ++g) {
+        if (used[g] == 0) continue;
+        for (std::size_t v = 0; v < corpus_.users.size(); ++v) {
+          if (v == u) continue;
+          const auto& theirs = splits_[v][g].identify;
+          for (std::size_t i = 0; i < theirs.size() && i < options_.impostorsPerUser; ++i) {
+            count(results.impostor,
+                  accepts(recognition, {actionOf(g)}, theirs[i]->sample, actionOf(g)));
+          }
+        }
+      }
+    }
+  }
+
+  // Identifications one variant makes, for the progress count.
+  std::size_t steps() const {
+    std::size_t perRun = identifiedPerRun();
+    std::size_t impostors = 0;
+    for (std::size_t u = 0; u < corpus_.users.size(); ++u) {
+      for (std::size_t g = 0; g < corpus_.gestures.size(); ++g) {
+        for (std::size_t v = 0; v < corpus_.users.size(); ++v) {
+          if (v != u)
+            impostors += std::min(splits_[v][g].identify.size(), options_.impostorsPerUser);
+        }
+      }
+    }
+    return 3 * perRun + (options_.customOnly ? 0 : perRun + impostors);
+  }
+
+ private:
+  static int32_t actionOf(std::size_t gesture) { return static_cast<int32_t>(gesture + 1); }
+
+  std::size_t columnOf(const std::string& name) const {
+    const auto at = std::find(corpus_.gestures.begin(), corpus_.gestures.end(), name);
+    return static_cast<std::size_t>(at - corpus_.gestures.begin());
+  }
+
+  void count(Tally& tally, bool hit) {
+    ++tally.total;
+    if (hit) ++tally.hits;
+  }
+
+  // Stores the gesture from the definitions of the given users; false when there are none.
+  bool define(GestalGestureRecognition& recogniser, std::size_t g,
+              const std::vector<std::size_t>& users) {
+    std::vector<MotionSample> samples;
+    for (std::size_t u : users) {
+      for (const Take* take : splits_[u][g].define) samples.push_back(take->sample);
+    }
+    if (samples.empty()) return false;
+    recogniser.customGestureDB().replaceCustomSamples(kNameSpace, corpus_.gestures[g], samples);
+    return true;
+  }
+
+  GestalPrivate::CustomGestureResult identify(GestalGestureRecognition& recogniser,
+                                              const std::vector<std::string>& targets,
+                                              const MotionSample& sample) {
+    progress_.advance();
+    return recogniser.identifyCustomGesture(kNameSpace, targets, sample);
+  }
+
+  // Offers the performances until the enrolment completes; returns how many it took, or 0.
+  std::size_t enrol(GestalTraining& training, int32_t action, const std::vector<const Take*>& takes,
+                    std::map<int32_t, std::size_t>& refusals) {
+    for (std::size_t i = 0; i < takes.size() && i < kMaxEnrolmentTakes; ++i) {
+      try {
+        if (training.train(action, takes[i]->sample).progress == 1.0f) return i + 1;
+      } catch (const GestalTrainingInputException& e) {
+        ++refusals[inputErrorType(e.code)];
+      } catch (const GestalTrainingFailedException&) {
+        ++refusals[-208];
+        return 0;
+      }
+    }
+    training.clearTraining(action);
+    return 0;
+  }
+
+  static int32_t inputErrorType(int32_t code) {
+    static const int32_t kTypes[] = {0, -202, -201, -203, -205, -204, -207, -209};
+    return code >= 1 && code <= 7 ? kTypes[code] : 0;
+  }
+
+  static bool isEnrolmentTake(const Split& s, std::size_t used, const Take* take) {
+    for (std::size_t i = 0; i < used && i < s.firstSession.size(); ++i) {
+      if (s.firstSession[i] == take) return true;
+    }
+    return false;
+  }
+
+  bool accepts(GestalRecognition& recognition, const std::vector<int32_t>& candidates,
+               const MotionSample& sample, int32_t action) {
+    progress_.advance();
+    try {
+      return recognition.identify(candidates, sample) == std::vector<int32_t>{action};
+    } catch (const NoMatchException&) {
+      return false;
+    }
+  }
+
+  const Corpus& corpus_;
+  const EvalOptions& options_;
+  Progress& progress_;
+  std::vector<std::vector<Split>> splits_;
+};
+
+void setVariant(Corpus& corpus, const GestalConditioning::Options* conditioning) {
+  for (auto& perGesture : corpus.takes) {
+    for (auto& takes : perGesture) {
+      for (Take& take : takes) {
+        take.sample =
+            conditioning ? GestalConditioning::condition(take.raw, *conditioning) : take.raw;
+      }
+    }
+  }
+}
+
+std::string describe(const ConditioningChoice& choice) {
+  std::string text;
+  if (choice.gravity == "lowpass") {
+    text = "gravity removed (zero-phase " + fixed(choice.cutoffHz, 2) + " Hz low-pass subtracted)";
+  } else if (choice.gravity == "mean") {
+    text = "gravity removed (mean subtracted)";
+  } else {
+    text = "gravity kept";
+  }
+  if (choice.units == "g") text += ", primary converted from g";
+  if (choice.axes != "x,y,z") text += ", axes " + choice.axes;
+  if (choice.rateHz > 0) text += ", resampled to " + fixed(choice.rateHz, 1) + " Hz";
+  return text;
+}
+
+void printSummary(std::ostream& out, const EvalSummary& summary) {
+  out << summary.folder << ": " << summary.recordings << " recordings of "
+      << summary.gestures.size() << " gestures by " << summary.users << " users\n";
+  out << "each user defines every gesture from the first " << summary.definitions
+      << " performances of " << (summary.sessions ? "their first session" : "their recordings")
+      << "; identified: " << summary.identified << " performances ("
+      << (summary.sessions ? "the later sessions" : "the remaining performances") << ")\n";
+  out << "conditioned: " << summary.conditioning << "\n\n";
+  std::size_t width = 0;
+  const std::vector<SummaryRow> rows = summaryRows(summary);
+  for (const SummaryRow& row : rows) width = std::max(width, row.label.size());
+  out << std::string(width, ' ');
+  for (const VariantResults& variant : summary.variants) {
+    out << std::string(14 - variant.name.size(), ' ') << variant.name;
+  }
+  out << "\n";
+  for (const SummaryRow& row : rows) {
+    out << row.label << std::string(width - row.label.size(), ' ');
+    for (const std::string& cell : row.cells) {
+      out << std::string(cell.size() < 14 ? 14 - cell.size() : 1, ' ') << cell;
+    }
+    out << "\n";
+  }
+  for (const VariantResults& variant : summary.variants) {
+    out << "\ncustom gestures, user-dependent, " << variant.name
+        << " (rows: performed, columns: identified)\n";
+    std::size_t cell = 6;
+    for (const std::string& name : summary.gestures) cell = std::max(cell, name.size() + 2);
+    const auto pad = [&](const std::string& text) {
+      out << std::string(cell > text.size() ? cell - text.size() : 1, ' ') << text;
+    };
+    pad("");
+    for (const std::string& name : summary.gestures) pad(name);
+    pad("none");
+    out << "\n";
+    for (std::size_t g = 0; g < summary.gestures.size(); ++g) {
+      pad(summary.gestures[g]);
+      for (std::size_t count : variant.confusion[g]) pad(std::to_string(count));
+      out << "\n";
+    }
+    if (!variant.refusals.empty()) {
+      out << "enrolment refusals, " << variant.name << ":";
+      for (const auto& [error, count] : variant.refusals) {
+        out << " " << error << " " << errorWords(error) << " " << count << ";";
+      }
+      out << "\n";
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<SummaryRow> summaryRows(const EvalSummary& summary) {
+  const auto percent = [](const Tally& tally) {
+    return tally.total == 0 ? std::string("-") : fixed(tally.percent(), 1) + " %";
+  };
+  const std::string confident = "  with confidence >= " + fixed(summary.minConfidence, 2);
+  std::vector<SummaryRow> rows = {
+      {"custom gestures: user-dependent accuracy", {}, {}},
+      {confident, {}, {}},
+      {"custom gestures: user-independent accuracy", {}, {}},
+      {"custom gestures: held-out gestures accepted", {}, {}},
+      {confident, {}, {}},
+  };
+  if (summary.signatures) {
+    rows.push_back({"signatures: actions enrolled", {}, {}});
+    rows.push_back({"signatures: own performances identified", {}, {}});
+    rows.push_back({"signatures: other users' performances accepted", {}, {}});
+  }
+  for (const VariantResults& v : summary.variants) {
+    const Tally* tallies[] = {
+        &v.dependent,        &v.dependentConfident, &v.independent, &v.heldOut,
+        &v.heldOutConfident, &v.enrolled,           &v.genuine,     &v.impostor};
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      rows[r].percents.push_back(tallies[r]->percent());
+      rows[r].cells.push_back(percent(*tallies[r]));
+    }
+  }
+  return rows;
+}
+
+int runEval(const EvalOptions& options) {
+  if (options.definitions == 0) throw ToolError("--define must be at least 1");
+  const GestalConditioning::Options conditioning = conditioningOptions(options.conditioning);
+  Corpus corpus = readCorpus(options.folder);
+  EvalSummary summary;
+  summary.folder = options.folder;
+  summary.gestures = corpus.gestures;
+  summary.users = corpus.users.size();
+  summary.recordings = corpus.recordings;
+  summary.sessions = corpus.sessions;
+  summary.definitions = options.definitions;
+  summary.minConfidence = options.minConfidence;
+  summary.conditioning = describe(options.conditioning);
+  summary.signatures = !options.customOnly;
+
+  Progress progress("eval " + options.folder, 0);
+  const GestalConditioning::Options* const variants[] = {nullptr, &conditioning};
+  for (const GestalConditioning::Options* variant : variants) {
+    setVariant(corpus, variant);
+    Evaluator evaluator(corpus, options, progress);
+    progress.expect(evaluator.steps());
+    VariantResults results;
+    results.name = variant ? "conditioned" : "raw";
+    summary.identified = evaluator.identifiedPerRun();
+    evaluator.customGestures(results);
+    if (!options.customOnly) evaluator.signatures(results);
+    summary.variants.push_back(std::move(results));
+  }
+  // The variant left in the corpus is the conditioned one: its first user's definitions are the
+  // examples the report plots.
+  for (std::size_t g = 0; g < corpus.gestures.size(); ++g) {
+    summary.examples.emplace_back();
+    const Split first = split(corpus.takes.front()[g], corpus.sessions, options.definitions);
+    for (const Take* take : first.define) {
+      summary.examples.back().emplace_back(fs::path(take->file).filename().string(), take->sample);
+    }
+  }
+  printSummary(std::cout, summary);
+  if (!options.report.empty()) {
+    writeTextFile(options.report, evalReport(summary));
+    std::cout << "\nreport: " << options.report << "\n";
+  }
+  return 0;
+}
+
+}  // namespace GestalTool
