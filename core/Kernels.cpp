@@ -180,26 +180,33 @@ int32_t symbolizeWithRuns(const int16_t* sequence, uint32_t length, char* out, u
   return 1;
 }
 
-Symbols axisSymbols(const int16_t* sequence, uint32_t length, int16_t thresholdX,
-                    int16_t thresholdY, int16_t thresholdZ) {
+namespace {
+
+// Runs one symbolisation (a kernel writing into a buffer of symbolCapacity bytes) into a Symbols.
+template <typename Kernel>
+Symbols symbolsOf(uint32_t length, Kernel&& kernel) {
   Symbols symbols;
   symbols.text.resize(symbolCapacity(length));
   uint32_t count = 0;
-  symbols.limitReached = symbolizeAxes(sequence, length, symbols.text.data(), &count, thresholdX,
-                                       thresholdY, thresholdZ) < 0;
+  symbols.limitReached = kernel(symbols.text.data(), &count) < 0;
   symbols.text.resize(count);
   return symbols;
 }
 
+}  // namespace
+
+Symbols axisSymbols(const int16_t* sequence, uint32_t length, int16_t thresholdX,
+                    int16_t thresholdY, int16_t thresholdZ) {
+  return symbolsOf(length, [&](char* out, uint32_t* count) {
+    return symbolizeAxes(sequence, length, out, count, thresholdX, thresholdY, thresholdZ);
+  });
+}
+
 Symbols runSymbols(const int16_t* sequence, uint32_t length, int16_t threshold, int32_t minRun,
                    int32_t runStep) {
-  Symbols symbols;
-  symbols.text.resize(symbolCapacity(length));
-  uint32_t count = 0;
-  symbols.limitReached = symbolizeWithRuns(sequence, length, symbols.text.data(), &count, threshold,
-                                           minRun, runStep) < 0;
-  symbols.text.resize(count);
-  return symbols;
+  return symbolsOf(length, [&](char* out, uint32_t* count) {
+    return symbolizeWithRuns(sequence, length, out, count, threshold, minRun, runStep);
+  });
 }
 
 float symbolSimilarity(const Symbols& a, const Symbols& b, float factor) {

@@ -6,22 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "bridge/HostInput.h"
 
 namespace {
 
 using GestalPrivate::MotionSample;
-
-// Bytes taken from the front of the input, zero once it is used up.
-struct Reader {
-  const uint8_t* data;
-  size_t size;
-  uint32_t take(int bytes) {
-    uint32_t value = 0;
-    for (int i = 0; i < bytes && size > 0; ++i, ++data, --size) value = value << 8 | *data;
-    return value;
-  }
-};
 
 void check(bool condition) {
   if (!condition) std::abort();
@@ -42,7 +32,7 @@ void checkRecording(const MotionSample& sample, const float* floats, uint64_t en
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
-  Reader in{bytes, size};
+  GestalFuzz::Reader in{bytes, size};
   const uint32_t mode = in.take(1);
   const uint64_t entryLength = in.take(1) % 24;
   std::vector<float> floats(in.size / sizeof(float));
@@ -51,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (mode % 3 == 0) {
       const uint64_t entries = entryLength == 0 ? floats.size() : floats.size() / entryLength;
       const float* data = mode & 8 ? nullptr : floats.data();
-      const MotionSample sample = GestalBridge::recordingFromHost(data, entries, entryLength, "fuzz");
+      const MotionSample sample =
+          GestalBridge::recordingFromHost(data, entries, entryLength, "fuzz");
       if (data != nullptr) checkRecording(sample, data, entries, entryLength);
     } else if (mode % 3 == 1) {
       // Recordings of lengths and entry lengths drawn from the floats' own bytes, within the array.
