@@ -1,10 +1,12 @@
 # Two commands for users: `make demo` and `make test`. Each sets up what it needs first.
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup build test test-sanitize demo bench model format clean
+.PHONY: all setup build test test-sanitize demo bench fuzz model format clean
 
 all: build
 
@@ -35,8 +37,27 @@ demo: build
 	./$(BUILD)/gestal eval $(DEMO_RECORDINGS) --report $(DEMO_REPORT)
 	@echo "demo: report of the demo's gestures: $(abspath $(DEMO_REPORT))"
 
+# BENCH_LIBRARIES: the shared libraries whose exported calls are compared side by side (by
+# default the one just built).
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
+	@echo "== $(BUILD)/bench/abi_calls"; ./$(BUILD)/bench/abi_calls $(BENCH_LIBRARIES)
+
+# Runs every fuzz target for FUZZ_SECONDS, starting from its committed seeds in fuzz/corpus; what
+# it finds on the way stays in $(FUZZ_BUILD)/corpus, a crashing input in $(FUZZ_BUILD).
+fuzz:
+	@./scripts/bootstrap fuzz
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGESTAL_FUZZ=ON -DBUILD_TESTING=OFF -DGESTAL_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+	@for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
+	  name=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/corpus/$$name; \
+	  echo "== $$name for $(FUZZ_SECONDS) s"; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -timeout=30 -rss_limit_mb=4096 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/$$name- $(FUZZ_BUILD)/corpus/$$name fuzz/corpus/$$name \
+	    2>$(FUZZ_BUILD)/$$name.log || { tail -50 $(FUZZ_BUILD)/$$name.log; exit 1; }; \
+	  grep -E "^stat::number_of_executed_units" $(FUZZ_BUILD)/$$name.log; \
+	done
 
 # Rebuilds the default predefined-gesture model from synthesized users; the same seed and
 # toolchain give the committed file byte for byte.
@@ -49,4 +70,4 @@ format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp' '*.c')
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

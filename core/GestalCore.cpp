@@ -50,6 +50,13 @@ Failure classify(float code) {
   throw GestalCoreException();
 }
 
+// What signatureSimilarity gives for the two recordings, from their symbols.
+float similarity(const PreparedRecording& a, const PreparedRecording& b, int32_t index,
+                 int32_t variant) {
+  return symbolSimilarity(a.symbols(variant, index), b.symbols(variant, index),
+                          strengthRow(variant, index).factor);
+}
+
 }  // namespace
 
 PreparedSequence GestalCore::prepareSequence(const MotionSample& sample, bool decimate) const {
@@ -173,15 +180,30 @@ int32_t GestalCore::toleranceIndex(uint32_t securityLevel, uint32_t signType) co
   return kToleranceRows[signType][securityLevel];
 }
 
+const Symbols& PreparedRecording::symbols(int32_t variant, int32_t index) const {
+  variant = variant == 1 ? 1 : 0;
+  std::optional<Symbols>& slot =
+      symbols_[static_cast<std::size_t>(variant * kStrengthRows + index)];
+  if (!slot) {
+    if (!prepared_) prepared_ = GestalCore().prepareSequence(sample_, true);
+    const StrengthRow& row = strengthRow(variant, index);
+    slot = axisSymbols(prepared_->data(), prepared_->length(), row.thresholdX, row.thresholdY,
+                       row.thresholdZ);
+  }
+  return *slot;
+}
+
 float GestalCore::similarityScore(const MotionSample& a, const MotionSample& b,
                                   uint32_t securityLevel, uint32_t signType) const {
-  if (securityLevel == kNoLevel || a.empty() || b.empty()) return 0.0f;
+  return similarityScore(PreparedRecording(a), PreparedRecording(b), securityLevel, signType);
+}
+
+float GestalCore::similarityScore(const PreparedRecording& a, const PreparedRecording& b,
+                                  uint32_t securityLevel, uint32_t signType) const {
+  if (securityLevel == kNoLevel || a.sample().empty() || b.sample().empty()) return 0.0f;
   const int32_t index = toleranceIndex(securityLevel, signType);
   if (index < 0) return 0.0f;
-  const PreparedSequence first = prepareSequence(a, true);
-  const PreparedSequence second = prepareSequence(b, true);
-  const float r = signatureSimilarity(first.data(), second.data(), first.length(), second.length(),
-                                      index, variantOf(signType));
+  const float r = similarity(a, b, index, variantOf(signType));
   if (r >= 0.0f) return r;
   const Failure failure = classify(r);
   if (failure == Failure::NotComparable) return 0.0f;
@@ -190,13 +212,15 @@ float GestalCore::similarityScore(const MotionSample& a, const MotionSample& b,
 
 MatchResult GestalCore::compareSignatures(const MotionSample& a, const MotionSample& b,
                                           uint32_t securityLevel, uint32_t signType) const {
-  if (a.empty() || b.empty() || securityLevel == kNoLevel) return {};
+  return compareSignatures(PreparedRecording(a), PreparedRecording(b), securityLevel, signType);
+}
+
+MatchResult GestalCore::compareSignatures(const PreparedRecording& a, const PreparedRecording& b,
+                                          uint32_t securityLevel, uint32_t signType) const {
+  if (a.sample().empty() || b.sample().empty() || securityLevel == kNoLevel) return {};
   const int32_t index = toleranceIndex(securityLevel, signType);
   if (index < 0) return {};
-  const PreparedSequence first = prepareSequence(a, true);
-  const PreparedSequence second = prepareSequence(b, true);
-  const float r = signatureSimilarity(first.data(), second.data(), first.length(), second.length(),
-                                      index, variantOf(signType));
+  const float r = similarity(a, b, index, variantOf(signType));
   if (r < 0.0f) {
     const Failure failure = classify(r);
     if (failure == Failure::NotComparable) return {};

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 
+#include "core/Kernels.h"
 #include "core/MotionSample.h"
 #include "core/PreparedSequence.h"
 
@@ -13,6 +16,23 @@ struct MatchResult {
   float score = 0.0f;
   float secondaryScore = 0.0f;  // -1 whenever a comparison was made (no second comparison exists)
   float bestScore = 0.0f;       // the larger of score and secondaryScore
+};
+
+// A recording compared many times: prepared (decimated) on first use and symbolised once per
+// strength table row, so that comparing one recording with many costs one preparation. It refers
+// to the sample, which must outlive it.
+class PreparedRecording {
+ public:
+  explicit PreparedRecording(const MotionSample& sample) : sample_(sample) {}
+
+  const MotionSample& sample() const { return sample_; }
+  // The symbols under row `index` (0 to 9) of strength table `variant` (1, or 0 for any other).
+  const Symbols& symbols(int32_t variant, int32_t index) const;
+
+ private:
+  const MotionSample& sample_;
+  mutable std::optional<PreparedSequence> prepared_;
+  mutable std::array<std::optional<Symbols>, 2 * kStrengthRows> symbols_;
 };
 
 // The signal core: measures and checks of one recording, and the comparison of two recordings as
@@ -48,8 +68,12 @@ class GestalCore {
   // GestalCoreOutOfBufferException / GestalCoreException on kernel failures.
   float similarityScore(const MotionSample& a, const MotionSample& b, uint32_t securityLevel,
                         uint32_t signType) const;
+  float similarityScore(const PreparedRecording& a, const PreparedRecording& b,
+                        uint32_t securityLevel, uint32_t signType) const;
   // Similarity and the match decision (score >= matchThreshold). Throws as similarityScore.
   MatchResult compareSignatures(const MotionSample& a, const MotionSample& b,
+                                uint32_t securityLevel, uint32_t signType) const;
+  MatchResult compareSignatures(const PreparedRecording& a, const PreparedRecording& b,
                                 uint32_t securityLevel, uint32_t signType) const;
   // Number of primary components beyond the activity thresholds of the signature type.
   int32_t activityCount(const MotionSample& sample, uint32_t signType) const;

@@ -131,6 +131,19 @@ SymbolScratch& symbolScratch(uint32_t lengthA, uint32_t lengthB) {
   return scratch;
 }
 
+// The score of two symbol strings given by their counts, -1 standing for a symbolisation that
+// reached the limit. The factor multiplies the longer count (1 leaves it as it is).
+float scoreSymbols(const char* a, int64_t countA, const char* b, int64_t countB, float factor) {
+  if (countA < 0) return -3.0f;
+  if (countB < 0) return -4.0f;
+  if (countA == 0) return -1.0f;
+  if (countB == 0) return -2.0f;
+  const int32_t common =
+      commonSubsequenceLength(a, static_cast<uint32_t>(countA), b, static_cast<uint32_t>(countB));
+  const float longer = static_cast<float>(std::max(countA, countB)) * factor;
+  return static_cast<float>(common) / longer;
+}
+
 }  // namespace
 
 const StrengthRow& strengthRow(int32_t variant, int32_t index) {
@@ -167,6 +180,41 @@ int32_t symbolizeWithRuns(const int16_t* sequence, uint32_t length, char* out, u
   return 1;
 }
 
+namespace {
+
+// Runs one symbolisation (a kernel writing into a buffer of symbolCapacity bytes) into a Symbols.
+template <typename Kernel>
+Symbols symbolsOf(uint32_t length, Kernel&& kernel) {
+  Symbols symbols;
+  symbols.text.resize(symbolCapacity(length));
+  uint32_t count = 0;
+  symbols.limitReached = kernel(symbols.text.data(), &count) < 0;
+  symbols.text.resize(count);
+  return symbols;
+}
+
+}  // namespace
+
+Symbols axisSymbols(const int16_t* sequence, uint32_t length, int16_t thresholdX,
+                    int16_t thresholdY, int16_t thresholdZ) {
+  return symbolsOf(length, [&](char* out, uint32_t* count) {
+    return symbolizeAxes(sequence, length, out, count, thresholdX, thresholdY, thresholdZ);
+  });
+}
+
+Symbols runSymbols(const int16_t* sequence, uint32_t length, int16_t threshold, int32_t minRun,
+                   int32_t runStep) {
+  return symbolsOf(length, [&](char* out, uint32_t* count) {
+    return symbolizeWithRuns(sequence, length, out, count, threshold, minRun, runStep);
+  });
+}
+
+float symbolSimilarity(const Symbols& a, const Symbols& b, float factor) {
+  return scoreSymbols(a.text.data(), a.limitReached ? -1 : static_cast<int64_t>(a.text.size()),
+                      b.text.data(), b.limitReached ? -1 : static_cast<int64_t>(b.text.size()),
+                      factor);
+}
+
 float signatureSimilarity(const int16_t* a, const int16_t* b, uint32_t lengthA, uint32_t lengthB,
                           int32_t toleranceIndex, int32_t variant) {
   if (toleranceIndex < 0 || toleranceIndex >= kStrengthRows) return -5.0f;
@@ -174,18 +222,13 @@ float signatureSimilarity(const int16_t* a, const int16_t* b, uint32_t lengthA, 
   SymbolScratch& scratch = symbolScratch(lengthA, lengthB);
   uint32_t countA = 0;
   uint32_t countB = 0;
-  if (symbolizeAxes(a, lengthA, scratch.first.data(), &countA, row.thresholdX, row.thresholdY,
-                    row.thresholdZ) < 0)
-    return -3.0f;
-  if (symbolizeAxes(b, lengthB, scratch.second.data(), &countB, row.thresholdX, row.thresholdY,
-                    row.thresholdZ) < 0)
-    return -4.0f;
-  if (countA == 0) return -1.0f;
-  if (countB == 0) return -2.0f;
-  const int32_t common =
-      commonSubsequenceLength(scratch.first.data(), countA, scratch.second.data(), countB);
-  const float longer = static_cast<float>(std::max(countA, countB)) * row.factor;
-  return static_cast<float>(common) / longer;
+  const int32_t first = symbolizeAxes(a, lengthA, scratch.first.data(), &countA, row.thresholdX,
+                                      row.thresholdY, row.thresholdZ);
+  const int32_t second = symbolizeAxes(b, lengthB, scratch.second.data(), &countB, row.thresholdX,
+                                       row.thresholdY, row.thresholdZ);
+  return scoreSymbols(scratch.first.data(), first < 0 ? int64_t{-1} : int64_t{countA},
+                      scratch.second.data(), second < 0 ? int64_t{-1} : int64_t{countB},
+                      row.factor);
 }
 
 float gestureSimilarity(const int16_t* a, uint32_t lengthA, const int16_t* b, uint32_t lengthB,
@@ -193,15 +236,12 @@ float gestureSimilarity(const int16_t* a, uint32_t lengthA, const int16_t* b, ui
   SymbolScratch& scratch = symbolScratch(lengthA, lengthB);
   uint32_t countA = 0;
   uint32_t countB = 0;
-  if (symbolizeWithRuns(a, lengthA, scratch.first.data(), &countA, threshold, minRun, runStep) < 0)
-    return -3.0f;
-  if (symbolizeWithRuns(b, lengthB, scratch.second.data(), &countB, threshold, minRun, runStep) < 0)
-    return -4.0f;
-  if (countA == 0) return -1.0f;
-  if (countB == 0) return -2.0f;
-  const int32_t common =
-      commonSubsequenceLength(scratch.first.data(), countA, scratch.second.data(), countB);
-  return static_cast<float>(common) / static_cast<float>(std::max(countA, countB));
+  const int32_t first =
+      symbolizeWithRuns(a, lengthA, scratch.first.data(), &countA, threshold, minRun, runStep);
+  const int32_t second =
+      symbolizeWithRuns(b, lengthB, scratch.second.data(), &countB, threshold, minRun, runStep);
+  return scoreSymbols(scratch.first.data(), first < 0 ? int64_t{-1} : int64_t{countA},
+                      scratch.second.data(), second < 0 ? int64_t{-1} : int64_t{countB}, 1.0f);
 }
 
 }  // namespace GestalPrivate

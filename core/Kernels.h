@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace GestalPrivate {
 
@@ -55,6 +56,24 @@ float signatureSimilarity(const int16_t* a, const int16_t* b, uint32_t lengthA, 
 // negative code.
 float gestureSimilarity(const int16_t* a, uint32_t lengthA, const int16_t* b, uint32_t lengthB,
                         int16_t threshold, int32_t minRun, int32_t runStep);
+
+// A symbol string made once and compared many times. When symbolisation reached the symbol limit,
+// `limitReached` is set and the text is empty.
+struct Symbols {
+  std::string text;
+  bool limitReached = false;
+};
+
+// The symbols of symbolizeAxes and of symbolizeWithRuns as a Symbols value.
+Symbols axisSymbols(const int16_t* sequence, uint32_t length, int16_t thresholdX,
+                    int16_t thresholdY, int16_t thresholdZ);
+Symbols runSymbols(const int16_t* sequence, uint32_t length, int16_t threshold, int32_t minRun,
+                   int32_t runStep);
+
+// The score of two symbol strings made by the same symbolisation, as signatureSimilarity (with
+// the row's factor) and gestureSimilarity (factor 1) compute it from their symbols: LCS / (longer
+// count * factor), or -3, -4, -1, -2 in that order of precedence.
+float symbolSimilarity(const Symbols& a, const Symbols& b, float factor);
 
 // One row of a strength table: thresholds for the primary x, y, z (sensor value x 100) and the
 // share F of the longer symbol string that the common subsequence must reach for a score of 1.

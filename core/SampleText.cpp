@@ -1,10 +1,11 @@
 #include "core/SampleText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <nlohmann/json.hpp>
+#include <string>
 
 namespace GestalPrivate {
 
@@ -25,73 +26,362 @@ void appendNumber(std::string& text, float value) {
   if (digits.find_first_of(".e") == std::string_view::npos) text += ".0";
 }
 
-// Builds the sample straight from the parser's events: the outer array, one array per entry,
-// exactly ten numbers in each, nothing else.
-class SampleReader : public nlohmann::json_sax<nlohmann::json> {
+// Thrown inside the parser and turned into SampleTextError at its edge.
+struct Refusal {
+  std::string reason;
+};
+
+// Parses the stored text in one pass, straight into floats, and refuses everything that is not an
+// array of arrays of ten numbers (or nulls, where allowed).
+//
+// The grammar is full JSON (a leading byte order mark, whitespace between tokens, strings with
+// their escapes and UTF-8 rules, a zero byte read as the end of the text), so that any text is
+// accepted or refused exactly as a general JSON reader with the same value rules would, with the
+// same reason. A syntax error names the number of bytes read when it was found; like a reader that
+// takes one byte at a time, that count includes the byte after a number (read and put back, so not
+// counted) and the end of the text (counted once when reached).
+//
+// Numbers convert as a JSON reader converts them: an integer token through a 64-bit integer (when
+// it fits) and any other through double, then to float. Parsing to double first and narrowing
+// keeps the double rounding of decimal texts that lie near the midpoint of two floats.
+class SampleParser {
  public:
-  explicit SampleReader(NullValues nulls) : nulls_(nulls) {}
+  SampleParser(std::string_view text, NullValues nulls) : text_(text), nulls_(nulls) {}
 
-  bool null() override {
-    if (nulls_ == NullValues::Reject) return fail("a value is null");
-    return number(std::numeric_limits<float>::quiet_NaN());
-  }
-  bool boolean(bool) override { return fail("a value is a boolean"); }
-  bool number_integer(number_integer_t value) override { return number(static_cast<float>(value)); }
-  bool number_unsigned(number_unsigned_t value) override {
-    return number(static_cast<float>(value));
-  }
-  bool number_float(number_float_t value, const string_t&) override {
-    return number(static_cast<float>(value));
-  }
-  bool string(string_t&) override { return fail("a value is a string"); }
-  bool binary(binary_t&) override { return fail("a value is binary"); }
-  bool start_object(std::size_t) override { return fail("an object where an array belongs"); }
-  bool key(string_t&) override { return fail("an object where an array belongs"); }
-  bool end_object() override { return fail("an object where an array belongs"); }
-
-  bool start_array(std::size_t) override {
-    if (depth == 0) {
-      depth = 1;
-      return true;
+  MotionSample parse() {
+    Token token = skipByteOrderMark() ? scan() : Token::Error;
+    while (true) {
+      // A value starts with `token`.
+      switch (token) {
+        case Token::BeginArray:
+          startArray();
+          token = scan();
+          if (token == Token::EndArray) {
+            endArray();
+            break;
+          }
+          continue;
+        case Token::Number:
+          number(numberValue_);
+          break;
+        case Token::Null:
+          if (nulls_ == NullValues::Reject) refuse("a value is null");
+          number(std::numeric_limits<float>::quiet_NaN());
+          break;
+        case Token::Boolean:
+          refuse("a value is a boolean");
+        case Token::String:
+          refuse("a value is a string");
+        case Token::BeginObject:
+          refuse("an object where an array belongs");
+        default:
+          syntaxError();
+      }
+      // After a value: the next one of the enclosing array, or its end.
+      while (true) {
+        if (depth_ == 0) {
+          if (scan() != Token::End) syntaxError();
+          return std::move(sample_);
+        }
+        token = scan();
+        if (token == Token::Separator) {
+          token = scan();
+          break;
+        }
+        if (token != Token::EndArray) syntaxError();
+        endArray();
+      }
     }
-    if (depth == 2) return fail("an entry holds an array");
-    depth = 2;
-    sample.emplace_back();
-    fields = 0;
-    return true;
   }
-
-  bool end_array() override {
-    if (depth == 2 && fields != 10) return fail("an entry does not hold exactly ten values");
-    --depth;
-    return true;
-  }
-
-  bool parse_error(std::size_t position, const std::string&,
-                   const nlohmann::detail::exception&) override {
-    return fail("not valid JSON at byte " + std::to_string(position));
-  }
-
-  MotionSample sample;
-  std::string error;
 
  private:
-  bool number(float value) {
-    if (depth == 0) return fail("the text is not an array");
-    if (depth == 1) return fail("an entry is not an array");
-    if (fields == 10) return fail("an entry holds more than ten values");
-    sample.back()[fields++] = value;
+  enum class Token {
+    BeginArray,
+    EndArray,
+    BeginObject,
+    Other,  // '}' and ':', which never start or follow a value here
+    Separator,
+    Number,
+    Null,
+    Boolean,
+    String,
+    End,
+    Error
+  };
+  static constexpr int kEnd = -1;
+
+  [[noreturn]] static void refuse(std::string reason) { throw Refusal{std::move(reason)}; }
+  [[noreturn]] void syntaxError() const {
+    refuse("not valid JSON at byte " + std::to_string(read_));
+  }
+
+  void startArray() {
+    if (depth_ == 2) refuse("an entry holds an array");
+    if (++depth_ == 2) {
+      sample_.emplace_back();
+      fields_ = 0;
+    }
+  }
+
+  void endArray() {
+    if (depth_ == 2 && fields_ != 10) refuse("an entry does not hold exactly ten values");
+    --depth_;
+  }
+
+  void number(float value) {
+    if (depth_ == 0) refuse("the text is not an array");
+    if (depth_ == 1) refuse("an entry is not an array");
+    if (fields_ == 10) refuse("an entry holds more than ten values");
+    sample_.back()[fields_++] = value;
+  }
+
+  int get() {
+    const std::size_t at = read_++;
+    return at < text_.size() ? static_cast<unsigned char>(text_[at]) : kEnd;
+  }
+  void unget() { --read_; }
+
+  // A text may open with the UTF-8 byte order mark; false for a partial one.
+  bool skipByteOrderMark() {
+    if (get() == 0xEF) return get() == 0xBB && get() == 0xBF;
+    unget();
     return true;
   }
 
-  bool fail(std::string message) {
-    if (error.empty()) error = std::move(message);
-    return false;
+  Token scan() {
+    int c = get();
+    while (c == ' ' || c == '\t' || c == '\n' || c == '\r') c = get();
+    switch (c) {
+      case '[':
+        return Token::BeginArray;
+      case ']':
+        return Token::EndArray;
+      case '{':
+        return Token::BeginObject;
+      case '}':
+      case ':':
+        return Token::Other;
+      case ',':
+        return Token::Separator;
+      case 't':
+        return literal("rue", Token::Boolean);
+      case 'f':
+        return literal("alse", Token::Boolean);
+      case 'n':
+        return literal("ull", Token::Null);
+      case '"':
+        return scanString();
+      case '\0':
+      case kEnd:
+        return Token::End;
+      default:
+        if (c == '-' || (c >= '0' && c <= '9')) return scanNumber();
+        return Token::Error;
+    }
   }
 
+  Token literal(const char* rest, Token token) {
+    for (; *rest != '\0'; ++rest) {
+      if (get() != *rest) return Token::Error;
+    }
+    return token;
+  }
+
+  // Consumes one byte in each [low, high] range given, in order; false at the first outside.
+  bool bytesInRanges(std::initializer_list<int> ranges) {
+    for (auto range = ranges.begin(); range != ranges.end(); range += 2) {
+      const int c = get();
+      if (c < range[0] || c > range[1]) return false;
+    }
+    return true;
+  }
+
+  // Four hex digits after "\u", or -1.
+  int codePoint() {
+    int value = 0;
+    for (int i = 0; i < 4; ++i) {
+      const int c = get();
+      int digit;
+      if (c >= '0' && c <= '9') {
+        digit = c - '0';
+      } else if (c >= 'A' && c <= 'F') {
+        digit = c - 'A' + 10;
+      } else if (c >= 'a' && c <= 'f') {
+        digit = c - 'a' + 10;
+      } else {
+        return -1;
+      }
+      value = value * 16 + digit;
+    }
+    return value;
+  }
+
+  bool escape() {
+    const int c = get();
+    switch (c) {
+      case '"':
+      case '\\':
+      case '/':
+      case 'b':
+      case 'f':
+      case 'n':
+      case 'r':
+      case 't':
+        return true;
+      case 'u': {
+        const int first = codePoint();
+        if (first < 0) return false;
+        if (first >= 0xD800 && first <= 0xDBFF) {
+          if (get() != '\\' || get() != 'u') return false;
+          const int second = codePoint();
+          return second >= 0xDC00 && second <= 0xDFFF;
+        }
+        return first < 0xDC00 || first > 0xDFFF;
+      }
+      default:
+        return false;
+    }
+  }
+
+  // A string: escapes as JSON allows, no control characters, well-formed UTF-8.
+  Token scanString() {
+    while (true) {
+      const int c = get();
+      bool valid = true;
+      if (c == '"') return Token::String;
+      if (c == '\\') {
+        valid = escape();
+      } else if (c < 0x20) {
+        valid = false;  // a control character, or the end of the text
+      } else if (c < 0x80) {
+        valid = true;
+      } else if (c >= 0xC2 && c <= 0xDF) {
+        valid = bytesInRanges({0x80, 0xBF});
+      } else if (c == 0xE0) {
+        valid = bytesInRanges({0xA0, 0xBF, 0x80, 0xBF});
+      } else if (c == 0xED) {
+        valid = bytesInRanges({0x80, 0x9F, 0x80, 0xBF});
+      } else if (c >= 0xE1 && c <= 0xEF) {
+        valid = bytesInRanges({0x80, 0xBF, 0x80, 0xBF});
+      } else if (c == 0xF0) {
+        valid = bytesInRanges({0x90, 0xBF, 0x80, 0xBF, 0x80, 0xBF});
+      } else if (c >= 0xF1 && c <= 0xF3) {
+        valid = bytesInRanges({0x80, 0xBF, 0x80, 0xBF, 0x80, 0xBF});
+      } else if (c == 0xF4) {
+        valid = bytesInRanges({0x80, 0x8F, 0x80, 0xBF, 0x80, 0xBF});
+      } else {
+        valid = false;
+      }
+      if (!valid) return Token::Error;
+    }
+  }
+
+  bool digitNext() {
+    const int c = get();
+    return c >= '0' && c <= '9';
+  }
+  void skipDigits() {
+    while (digitNext()) {
+    }
+    unget();
+  }
+
+  // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)? ; the first byte is already read.
+  Token scanNumber() {
+    const std::size_t start = read_ - 1;
+    bool integral = true;
+    int c = text_[start];
+    if (c == '-') {
+      c = get();
+      if (c < '0' || c > '9') return Token::Error;
+    }
+    if (c != '0') skipDigits();
+    c = get();
+    if (c == '.') {
+      integral = false;
+      if (!digitNext()) return Token::Error;
+      skipDigits();
+      c = get();
+    }
+    if (c == 'e' || c == 'E') {
+      integral = false;
+      c = get();
+      if (c == '+' || c == '-') c = get();
+      if (c < '0' || c > '9') return Token::Error;
+      skipDigits();
+      c = get();
+    }
+    unget();
+    const char* first = text_.data() + start;
+    const char* last = text_.data() + read_;
+    if (integral && integerValue(first, last)) return Token::Number;
+    return floatingValue(first, last) ? Token::Number : Token::Error;
+  }
+
+  // An integer token that fits 64 bits (unsigned, or signed when negative), converted once.
+  bool integerValue(const char* first, const char* last) {
+    if (*first == '-') {
+      int64_t value = 0;
+      const auto result = std::from_chars(first, last, value);
+      if (result.ec != std::errc()) return false;
+      numberValue_ = static_cast<float>(value);
+    } else {
+      uint64_t value = 0;
+      const auto result = std::from_chars(first, last, value);
+      if (result.ec != std::errc()) return false;
+      numberValue_ = static_cast<float>(value);
+    }
+    return true;
+  }
+
+  // Any other number through double; false when it overflows a double. A text whose value is too
+  // small for a double reads as zero of its sign.
+  bool floatingValue(const char* first, const char* last) {
+    double value = 0.0;
+    const auto result = std::from_chars(first, last, value);
+    if (result.ec == std::errc::result_out_of_range) {
+      if (decimalExponent(first, last) >= 0) return false;
+      value = *first == '-' ? -0.0 : 0.0;
+    }
+    numberValue_ = static_cast<float>(value);
+    return true;
+  }
+
+  // The power of ten of the leading non-zero digit of a number token that is not zero.
+  static int64_t decimalExponent(const char* first, const char* last) {
+    int64_t lead = 0;
+    bool found = false;
+    int64_t position = 0;  // of the next digit relative to the decimal point, counted down
+    const char* p = first + (*first == '-' ? 1 : 0);
+    const char* point = p;
+    while (point != last && *point >= '0' && *point <= '9') ++point;
+    position = point - p - 1;
+    for (; p != last && *p != 'e' && *p != 'E'; ++p) {
+      if (*p == '.') continue;
+      if (!found && *p != '0') {
+        lead = position;
+        found = true;
+      }
+      --position;
+    }
+    int64_t exponent = 0;
+    if (p != last) {
+      ++p;
+      const bool negative = *p == '-';
+      if (*p == '+' || *p == '-') ++p;
+      for (; p != last; ++p) exponent = std::min<int64_t>(exponent * 10 + (*p - '0'), 1 << 30);
+      if (negative) exponent = -exponent;
+    }
+    return lead + exponent;
+  }
+
+  std::string_view text_;
   NullValues nulls_;
-  int depth = 0;
-  std::size_t fields = 0;
+  std::size_t read_ = 0;  // bytes read, the end of the text counting as one
+  float numberValue_ = 0.0f;
+  int depth_ = 0;
+  std::size_t fields_ = 0;
+  MotionSample sample_;
 };
 
 }  // namespace
@@ -115,13 +405,11 @@ std::string writeSampleText(const MotionSample& sample) {
 }
 
 MotionSample readSampleText(std::string_view text, NullValues nulls) {
-  SampleReader reader(nulls);
-  const bool parsed = nlohmann::json::sax_parse(text.begin(), text.end(), &reader);
-  if (!parsed || !reader.error.empty()) {
-    throw SampleTextError("stored recording is malformed: " +
-                          (reader.error.empty() ? std::string("not valid JSON") : reader.error));
+  try {
+    return SampleParser(text, nulls).parse();
+  } catch (Refusal& refusal) {
+    throw SampleTextError("stored recording is malformed: " + refusal.reason);
   }
-  return std::move(reader.sample);
 }
 
 }  // namespace GestalPrivate

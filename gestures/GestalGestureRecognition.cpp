@@ -51,6 +51,8 @@ CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
     const MotionSample& sample) {
   CustomGestureResult result;
   const GestalCore core;
+  // The sample is prepared and symbolised once for all its comparisons.
+  const PreparedRecording probe(sample);
   const std::vector<std::string> candidates =
       targets.empty() ? customDB_->getAllCustomGestureIndexes(nameSpace) : targets;
 
@@ -74,7 +76,8 @@ CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
     for (std::size_t i = 0; i < samples.size(); ++i) {
       MatchResult match;
       try {
-        match = core.compareSignatures(samples[i], sample, kIdentifyLevel, kCustomSignType);
+        match = core.compareSignatures(PreparedRecording(samples[i]), probe, kIdentifyLevel,
+                                       kCustomSignType);
       } catch (const GestalCoreException&) {
         ++otherCount;
         continue;
@@ -112,7 +115,8 @@ CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
       float best = 0.0f;
       for (const MotionSample& stored : cachedCustomSamples(nameSpace, candidate)) {
         try {
-          const float score = core.similarityScore(stored, sample, kIdentifyLevel, kCustomSignType);
+          const float score = core.similarityScore(PreparedRecording(stored), probe, kIdentifyLevel,
+                                                   kCustomSignType);
           if (score > best) best = score;
         } catch (const GestalCoreException&) {
         }
@@ -135,6 +139,7 @@ CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
 bool GestalGestureRecognition::isCustomGestureExisted(const std::string& nameSpace,
                                                       const MotionSample& sample) {
   const GestalCore core;
+  const PreparedRecording probe(sample);
   std::set<std::string> tested;
   for (const std::string& index : customDB_->getAllCustomGestureIndexes(nameSpace)) {
     // Each listing entry of a gesture would repeat the same comparisons.
@@ -143,7 +148,9 @@ bool GestalGestureRecognition::isCustomGestureExisted(const std::string& nameSpa
     int similarCount = 0;
     for (std::size_t i = 0; i < samples.size(); ++i) {
       try {
-        if (!core.compareSignatures(samples[i], sample, kExistenceLevel, kCustomSignType).matched) {
+        if (!core.compareSignatures(PreparedRecording(samples[i]), probe, kExistenceLevel,
+                                    kCustomSignType)
+                 .matched) {
           continue;
         }
       } catch (const GestalCoreException&) {

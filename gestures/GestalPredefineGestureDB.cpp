@@ -1,10 +1,14 @@
 #include "gestures/GestalPredefineGestureDB.h"
+
 #include "core/Log.h"
+#include "core/NumberText.h"
+#include "gestures/PredefinedScoring.h"
 
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 
 namespace GestalPrivate {
@@ -65,16 +69,24 @@ GestureTemplate readTemplate(const SqliteStatement& row, int dataColumn, int par
   return gestureTemplate;
 }
 
+// A column of a weak_classifier row that cannot be used: the model file is refused.
+[[noreturn]] void refuseColumn(const std::string& path, std::size_t row, const char* column,
+                               const std::string& text, const char* expected) {
+  throw std::runtime_error("model file " + path + " is corrupt: weak_classifier row " +
+                           std::to_string(row) + " has " + column + " '" + text + "', not " +
+                           expected);
+}
+
 }  // namespace
 
-GestalPredefineGestureDB::GestalPredefineGestureDB(const std::string& path) {
+GestalPredefineGestureDB::GestalPredefineGestureDB(const std::string& path) : path_(path) {
   if (!fileIsReadable(path)) throw std::runtime_error("Predefine Gesture DB not found.");
   connection_ = std::make_unique<SqliteConnection>(path);
 }
 
 GestalPredefineGestureDB::~GestalPredefineGestureDB() = default;
 
-AdaboostClassifier GestalPredefineGestureDB::readWeakClassifiers() {
+const AdaboostClassifier& GestalPredefineGestureDB::readWeakClassifiers() {
   if (!classifier_.empty()) return classifier_;
 
   AdaboostClassifier classifier;
@@ -84,13 +96,27 @@ AdaboostClassifier GestalPredefineGestureDB::readWeakClassifiers() {
     const int alpha = select.column("alpha");
     while (select.step()) {
       WeakClassifier weak;
-      if (id >= 0) weak.id = static_cast<int32_t>(std::stol(select.text(id), nullptr, 10));
-      if (alpha >= 0) weak.alpha = std::stof(select.text(alpha));
+      // Read with the C locale's rules whatever the host's locale: the text's leading number.
+      if (id >= 0) {
+        const std::string text = select.text(id);
+        const std::optional<int64_t> value = leadingInteger(text);
+        if (!value) refuseColumn(path_, classifier.size() + 1, "id", text, "an integer");
+        weak.id = static_cast<int32_t>(*value);
+      }
+      if (alpha >= 0) {
+        const std::string text = select.text(alpha);
+        const std::optional<float> value = leadingFloat(text);
+        if (!value || !std::isfinite(*value)) {
+          refuseColumn(path_, classifier.size() + 1, "alpha", text, "a finite number");
+        }
+        weak.alpha = *value;
+      }
       classifier.push_back(std::move(weak));
     }
     if (select.failed()) {
       logFormat(LogLevel::Error, "readWeakClassifiers SQL error: %s", select.error().c_str());
-      return classifier;
+      partial_ = std::move(classifier);
+      return partial_;
     }
   }
 
@@ -101,8 +127,15 @@ AdaboostClassifier GestalPredefineGestureDB::readWeakClassifiers() {
       weak.templates[gesture] = readSamples(weak.id, gesture.id);
     }
   }
-  classifier_ = classifier;
-  return classifier;
+  for (WeakClassifier& weak : classifier) {
+    for (auto& [gesture, templates] : weak.templates) {
+      for (GestureTemplate& gestureTemplate : templates) {
+        gestureTemplate.symbols = templateSymbols(gestureTemplate);
+      }
+    }
+  }
+  classifier_ = std::move(classifier);
+  return classifier_;
 }
 
 std::vector<PredefinedGesture> GestalPredefineGestureDB::readGestures() {

@@ -19,13 +19,18 @@ class GestalPredefineGestureDB {
   explicit GestalPredefineGestureDB(const std::string& path);
   virtual ~GestalPredefineGestureDB();
 
-  // The whole classifier (a copy); read from the file until a read finds a weak classifier.
-  AdaboostClassifier readWeakClassifiers();
+  // The whole classifier, read from the file until a read finds a weak classifier and kept from
+  // then on; the reference stays valid until the next call. Throws std::runtime_error naming the
+  // file, table and row when an id or a weight is not a number, or a weight is not finite.
+  const AdaboostClassifier& readWeakClassifiers();
   std::vector<PredefinedGesture> readGestures();
   std::vector<GestureTemplate> readSamples(int32_t weakClassifierId, const std::string& gestureId);
 
  private:
+  std::string path_;
   AdaboostClassifier classifier_;
+  // What a read that failed part way got, handed out until the next read.
+  AdaboostClassifier partial_;
   std::unique_ptr<SqliteConnection> connection_;
 };
 

@@ -2,8 +2,11 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "core/Kernels.h"
 
 namespace GestalPrivate {
 
@@ -25,6 +28,9 @@ struct GestureTemplate {
   int32_t c = 0;              // minimum run length R1
   int32_t u = 0;              // run thinning step R2
   float b = 0.0f;             // raw similarity that counts as a response of exactly 1
+  // The symbols of `data` under f, c and u, made once when a model file is read; a template
+  // without them is symbolised at every comparison.
+  std::optional<Symbols> symbols;
 };
 
 // One weak classifier of the boosted model.

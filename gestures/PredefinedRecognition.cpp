@@ -37,7 +37,7 @@ GestalPredefineGestureDB& GestalGestureRecognition::getPredefineGestureDB(
 PredefinedGesture GestalGestureRecognition::verifyPredefinedGesture(
     const std::string& modelName, const std::vector<std::string>& targets,
     const MotionSample& sample) {
-  const AdaboostClassifier classifier = getPredefineGestureDB(modelName).readWeakClassifiers();
+  const AdaboostClassifier& classifier = getPredefineGestureDB(modelName).readWeakClassifiers();
   if (classifier.empty()) return PredefinedGesture();
 
   // Targets that name no gesture of the model are skipped.
@@ -52,7 +52,8 @@ PredefinedGesture GestalGestureRecognition::verifyPredefinedGesture(
     }
   }
 
-  const PreparedSequence input = GestalCore().prepareSequence(sample, false);
+  const PreparedSequence prepared = GestalCore().prepareSequence(sample, false);
+  GestureInput input(prepared);
   // A gesture listed twice accumulates twice.
   std::map<PredefinedGesture, float> scores;
   for (const WeakClassifier& weak : classifier) {
@@ -85,7 +86,7 @@ float GestalGestureRecognition::singleMatchPredefineGesture(const std::string& m
                                                             const std::string& gestureName,
                                                             const MotionSample& sample) {
   logLine(LogLevel::Info, "run singleMatchPredefineGesture");
-  const AdaboostClassifier classifier = getPredefineGestureDB(modelName).readWeakClassifiers();
+  const AdaboostClassifier& classifier = getPredefineGestureDB(modelName).readWeakClassifiers();
   if (classifier.empty()) {
     logLine(LogLevel::Info, "singleMatchPredefineGesture get empty adaboostClassifier");
     return 0.0f;
@@ -93,7 +94,8 @@ float GestalGestureRecognition::singleMatchPredefineGesture(const std::string& m
   // An unknown name scores 0 in every weak classifier.
   const PredefinedGesture* known = findGesture(classifier, gestureName);
   const PredefinedGesture gesture = known != nullptr ? *known : PredefinedGesture();
-  const PreparedSequence input = GestalCore().prepareSequence(sample, false);
+  const PreparedSequence prepared = GestalCore().prepareSequence(sample, false);
+  GestureInput input(prepared);
   float total = 0.0f;
   for (const WeakClassifier& weak : classifier) {
     total += weak.alpha * weakResponse(weak, gesture, input);

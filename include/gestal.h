@@ -40,6 +40,16 @@
  * block; VerifyGesture and VerifyPredefinedGesture still call theirs with no match (bestMatch -1,
  * or the empty name) and score and confidence 0.
  *
+ * Numbers stored as text (recordings, model weights) are read and written the same way whatever
+ * locale the host has set (setlocale, std::locale::global): always with a full stop as decimal
+ * point.
+ *
+ * Predefined gesture models. A model file with a weight (weak_classifier.alpha) or id that is not
+ * a number, or a weight that is not finite, is refused as corrupt: every call that uses it fails
+ * as described above (VerifySingleGesture returns 0.0f; the callbacks of VerifyGesture and
+ * VerifyPredefinedGesture get no match and score and confidence 0), with a line naming the file,
+ * the table and the row, until the file is repaired.
+ *
  * Files. The database directory text is used as given: file names are appended to it directly, so
  * it must end with '/' when a directory is meant ("data/" gives "data/gestal.db", "data" gives
  * "datagestal.db"). The library keeps "gestal.db" (enrolled signatures) and "gestal_custom.db"

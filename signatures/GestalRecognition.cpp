@@ -73,6 +73,8 @@ std::vector<int32_t> GestalRecognition::matchCandidates(const std::vector<int32_
                                                         const MotionSample& sample) {
   const std::vector<int32_t> actions = candidates.empty() ? db_->getAllActionIndexes() : candidates;
   GestalCore core(verifyMatchThreshold_);
+  // The sample is prepared and symbolised once for all its comparisons.
+  const PreparedRecording probe(sample);
   CallCache cache;
   const std::size_t required = static_cast<std::size_t>(profile_->requiredSignatureCount());
 
@@ -86,8 +88,9 @@ std::vector<int32_t> GestalRecognition::matchCandidates(const std::vector<int32_
 
     std::size_t matched = 0;
     for (std::size_t i = 0; i < signatures.size(); ++i) {
-      const MatchResult match = core.compareSignatures(
-          signatures[i], sample, static_cast<uint32_t>(level), static_cast<uint32_t>(type));
+      const MatchResult match =
+          core.compareSignatures(PreparedRecording(signatures[i]), probe,
+                                 static_cast<uint32_t>(level), static_cast<uint32_t>(type));
       if (!match.matched) continue;
       ++matched;
       // Acceptance is judged only right after a match, once enough comparisons were made.
@@ -116,8 +119,9 @@ std::vector<int32_t> GestalRecognition::matchCandidates(const std::vector<int32_
     float top = 0.0f;
     const int32_t type = typeOf(cache, action);
     for (const MotionSample& signature : signaturesOf(cache, action)) {
-      top = std::max(top, core.similarityScore(signature, sample, static_cast<uint32_t>(common),
-                                               static_cast<uint32_t>(type)));
+      top = std::max(
+          top, core.similarityScore(PreparedRecording(signature), probe,
+                                    static_cast<uint32_t>(common), static_cast<uint32_t>(type)));
     }
     best[action] = top;
   }

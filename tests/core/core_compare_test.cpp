@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <tuple>
+#include <vector>
 
 #include "core/Exceptions.h"
 #include "core/GestalCore.h"
+#include "core/Kernels.h"
 #include "support/Recordings.h"
 
 namespace GestalPrivate {
@@ -68,6 +71,59 @@ TEST(CoreCompare, ActivityUsesRowFiveOfTheVariant) {
   EXPECT_EQ(std::tuple(core.activityCount(sample, 1), core.activityCount(sample, 0),
                        core.activityCount(sample, 2)),
             std::tuple(4, 3, 3));
+}
+
+// One recording prepared once and compared with many, at every level and type, gives what the
+// kernel gives for the two recordings prepared anew: the same score, the same no-result, the same
+// exception.
+TEST(CoreCompare, APreparedRecordingComparesAsThePlainKernel) {
+  std::mt19937 random(5);
+  const auto recording = [&](std::size_t entries) {
+    MotionSample sample;
+    float time = static_cast<float>(random() % 3) * 7.0f;
+    for (std::size_t i = 0; i < entries; ++i) {
+      const auto axis = [&] {
+        return random() % 4 == 0 ? 0.0f : (random() % 1000) / 100.0f - 5.0f;
+      };
+      sample.push_back(reading(time, axis(), axis(), axis()));
+      time += static_cast<float>(random() % 30);
+    }
+    return sample;
+  };
+  std::vector<MotionSample> stored = {{}, GestalTest::oversized()};
+  for (int i = 0; i < 40; ++i) stored.push_back(recording(random() % 60));
+  const GestalCore core(1.1f);
+  for (const MotionSample& probeSample : {recording(50), recording(3), MotionSample{}}) {
+    const PreparedRecording probe(probeSample);
+    for (const MotionSample& a : stored) {
+      const PreparedRecording first(a);
+      for (uint32_t level : {0u, 1u, 2u, 3u, 4u, 5u, 0xFFFFFFFFu}) {
+        for (uint32_t type : {0u, 1u, 2u, 3u}) {
+          const int32_t index = core.toleranceIndex(level, type);
+          float r = 0.0f;
+          if (!a.empty() && !probeSample.empty() && index >= 0) {
+            const PreparedSequence pa = core.prepareSequence(a, true);
+            const PreparedSequence pb = core.prepareSequence(probeSample, true);
+            r = signatureSimilarity(pa.data(), pb.data(), pa.length(), pb.length(), index,
+                                    type == 1 ? 1 : 0);
+          }
+          if (r <= -3.0f) {
+            EXPECT_THROW(core.compareSignatures(first, probe, level, type),
+                         GestalCoreOutOfBufferException);
+            EXPECT_THROW(core.similarityScore(first, probe, level, type),
+                         GestalCoreOutOfBufferException);
+            continue;
+          }
+          const float score = r < 0.0f ? 0.0f : r;
+          EXPECT_EQ(fields(core.compareSignatures(first, probe, level, type)),
+                    r < 0.0f || index < 0 || a.empty() || probeSample.empty()
+                        ? std::tuple(false, 0.0f, 0.0f, 0.0f)
+                        : std::tuple(score >= 1.1f, score, -1.0f, score));
+          EXPECT_EQ(core.similarityScore(first, probe, level, type), score);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,14 +1,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstddef>
 #include <memory>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "gestures/GestalGestureRecognition.h"
 #include "gestures/GestalPredefineGestureDB.h"
+#include "gestures/PredefinedScoring.h"
 #include "support/CaptureOutput.h"
 #include "support/DatabaseFile.h"
 #include "support/Recordings.h"
@@ -19,6 +22,7 @@ namespace {
 
 using namespace GestalPrivate;
 using namespace GestalTest;
+using namespace std::string_literals;
 
 // Identification, name, score and confidence of a verification.
 using Verdict = std::tuple<std::string, std::string, float, float>;
@@ -200,6 +204,68 @@ TEST(PredefineGestureDB, ValuesThatDoNotConvertThrow) {
     model.rawTemplate(1, "g", data, parameters);
     EXPECT_THAT(thrownText([&] { db.readWeakClassifiers(); }), ::testing::HasSubstr(message));
   }
-  model.run("delete from samples; update weak_classifier set id = 'one'");
-  EXPECT_THROW(db.readWeakClassifiers(), std::invalid_argument);
+  // Ids and weights read as the C library reads numbers in the C locale; a weight that is not a
+  // finite number refuses the model.
+  model.run("delete from samples");
+  for (const auto& [id, alpha, read] :
+       {std::tuple{" +12abc", " 0x1.8p1x", 3.0f}, std::tuple{"-12", "2.5e1", 25.0f},
+        std::tuple{"7", "-.5", -0.5f}}) {
+    model.run("update weak_classifier set id = '"s + id + "', alpha = '" + alpha + "'");
+    GestalPredefineGestureDB fresh(dir.file("m"));
+    const WeakClassifier& weak = fresh.readWeakClassifiers().at(0);
+    EXPECT_EQ(std::pair(weak.id, weak.alpha), std::pair(std::stoi(id), read)) << id << alpha;
+  }
+  const std::string path = dir.file("m");
+  for (const auto& [id, alpha, message] : {
+           std::tuple{"one", "1", "has id 'one', not an integer"},
+           std::tuple{"99999999999999999999", "1", "has id '99999999999999999999', not an integer"},
+           std::tuple{"1", "x1", "has alpha 'x1', not a finite number"},
+           std::tuple{"1", "-inf", "has alpha '-inf', not a finite number"},
+           std::tuple{"1", "nan", "has alpha 'nan', not a finite number"},
+           std::tuple{"1", "1e39", "has alpha '1e39', not a finite number"},
+           std::tuple{"1", "1e-40", "has alpha '1e-40', not a finite number"},
+       }) {
+    model.run("update weak_classifier set id = '"s + id + "', alpha = '" + alpha + "'");
+    EXPECT_EQ(thrownText([&] { db.readWeakClassifiers(); }),
+              "model file " + path + " is corrupt: weak_classifier row 1 " + message)
+        << id << alpha;
+  }
+}
+
+// Templates symbolised once (as a model file's are) or at each comparison, against an input
+// symbolised once per parameter set, respond as the kernel's score of the two sequences says.
+TEST(PredefinedScoring, SymbolsMadeOnceScoreAsTheKernel) {
+  std::mt19937 random(3);
+  const auto sequence = [&](std::size_t entries) {
+    std::vector<int16_t> values;
+    for (std::size_t i = 0; i < entries; ++i) {
+      values.push_back(static_cast<int16_t>(20 * i));
+      for (int k = 0; k < 3; ++k) values.push_back(static_cast<int16_t>(random() % 1200) - 600);
+    }
+    return values;
+  };
+  for (int round = 0; round < 20; ++round) {
+    const PreparedSequence prepared{sequence(random() % 80)};
+    GestureInput input(prepared);
+    for (int t = 0; t < 30; ++t) {
+      GestureTemplate plain{sequence(random() % 40),
+                            static_cast<int32_t>(random() % 3) * 200,
+                            1 + static_cast<int32_t>(random() % 3),
+                            1 + static_cast<int32_t>(random() % 2),
+                            0.25f + 0.5f * (t % 2),
+                            std::nullopt};
+      GestureTemplate symbolized = plain;
+      symbolized.symbols = templateSymbols(plain);
+      float r = gestureSimilarity(plain.data.data(), static_cast<uint32_t>(plain.data.size()),
+                                  prepared.data(), prepared.length(), static_cast<int16_t>(plain.f),
+                                  plain.c, plain.u);
+      if (r < 0.0f) r = 0.0f;
+      const float b = plain.b;
+      const float expected = r > b ? (r - b) / (1.0f - b) + 1.0f : (r - b) / b + 1.0f;
+      EXPECT_EQ(std::bit_cast<uint32_t>(templateResponse(plain, input)),
+                std::bit_cast<uint32_t>(expected));
+      EXPECT_EQ(std::bit_cast<uint32_t>(templateResponse(symbolized, input)),
+                std::bit_cast<uint32_t>(expected));
+    }
+  }
 }

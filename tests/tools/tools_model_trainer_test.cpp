@@ -122,7 +122,7 @@ TEST(ModelTrainerTest, NumbersAreWrittenAsShortestText) {
   EXPECT_EQ(floatText(0.46f), "0.46");
   EXPECT_EQ(floatText(1.0f / 3.0f), "0.33333334");
   EXPECT_EQ(floatText(0.0f), "0");
-  EXPECT_EQ(templateParameters(GestureTemplate{{}, 300, 2, 4, 0.46f}),
+  EXPECT_EQ(templateParameters(GestureTemplate{{}, 300, 2, 4, 0.46f, std::nullopt}),
             R"({"b":0.46,"c":2,"f":300,"u":4})");
 }
 

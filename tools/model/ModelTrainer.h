@@ -256,7 +256,8 @@ class ModelTrainer {
       if (best[g].column == nullptr) continue;
       const Column& column = *best[g].column;
       const SymbolParameters& p = options_.grid[column.parameters];
-      templates.push_back({inputs_[column.recording].values, p.f, p.c, p.u, best[g].b});
+      templates.push_back(
+          {inputs_[column.recording].values, p.f, p.c, p.u, best[g].b, std::nullopt});
     }
     return weak;
   }

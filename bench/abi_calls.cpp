@@ -1,0 +1,353 @@
+// The cost of the exported calls as a host sees it: each library given on the command line (by
+// default the one built beside this program) is loaded with dlopen, driven through its C interface
+// with its trace sent to /dev/null, and every figure is printed as one column per library, so that
+// variants of the library (for instance with and without caches) compare side by side in one run.
+//
+//   abi_calls [library.so ...]
+//
+// Figures are medians over the calls measured, CPU time of the process and wall time, in
+// milliseconds. "first" is the first call in a fresh process (measured in a child process).
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/SampleText.h"
+#include "gestal.h"
+#include "synth/MotionSynth.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using GestalPrivate::MotionSample;
+using GestalSynth::Shape;
+
+// The exports the benchmark calls, looked up in one loaded library.
+struct Library {
+  std::string path;
+  void* handle = nullptr;
+  decltype(&GetControllerHelperObject) create = nullptr;
+  decltype(&Shutdown) shutdown = nullptr;
+  decltype(&AddSignature) addSignature = nullptr;
+  decltype(&IdentifySignature) identifySignature = nullptr;
+  decltype(&VerifyGesture) verifyGesture = nullptr;
+  decltype(&SetCustomGesture) setCustomGesture = nullptr;
+  decltype(&IdentifyCustomGesture) identifyCustomGesture = nullptr;
+  decltype(&DeleteGSCustomGestureRecognizeGesture) deleteResult = nullptr;
+
+  explicit Library(const std::string& file) : path(file) {
+    handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) throw std::runtime_error(dlerror());
+    bind(create, "GetControllerHelperObject");
+    bind(shutdown, "Shutdown");
+    bind(addSignature, "AddSignature");
+    bind(identifySignature, "IdentifySignature");
+    bind(verifyGesture, "VerifyGesture");
+    bind(setCustomGesture, "SetCustomGesture");
+    bind(identifyCustomGesture, "IdentifyCustomGesture");
+    bind(deleteResult, "DeleteGSCustomGestureRecognizeGesture");
+  }
+
+  template <typename Function>
+  void bind(Function& function, const char* name) {
+    function = reinterpret_cast<Function>(dlsym(handle, name));
+    if (function == nullptr) throw std::runtime_error(path + " lacks " + name);
+  }
+
+  // Makes `directory` the engine's directory (a new engine replaces the previous one).
+  void open(const std::string& directory) {
+    if (helper != nullptr) shutdown(helper);
+    helper = create(directory.c_str(), directory.size());
+    if (helper == nullptr) throw std::runtime_error("cannot create a helper on " + directory);
+  }
+
+  GestalHandle helper = nullptr;
+};
+
+// One measured call: process CPU and wall milliseconds.
+struct Cost {
+  double cpu;
+  double wall;
+};
+
+double cpuMillis() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+template <typename Call>
+Cost measure(Call&& call) {
+  const double cpu = cpuMillis();
+  const auto wall = std::chrono::steady_clock::now();
+  call();
+  return {
+      cpuMillis() - cpu,
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall).count()};
+}
+
+Cost median(std::vector<Cost> costs) {
+  if (costs.empty()) return {-1, -1};
+  const auto middle = [&](auto field) {
+    std::vector<double> values;
+    for (const Cost& c : costs) values.push_back(c.*field);
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+  };
+  return {middle(&Cost::cpu), middle(&Cost::wall)};
+}
+
+// Repeats `call` at least `least` times and until `budgetMillis` of wall time are spent (at most
+// `most` times).
+template <typename Call>
+std::vector<Cost> repeat(Call&& call, int least, int most, double budgetMillis) {
+  std::vector<Cost> costs;
+  double spent = 0.0;
+  while (static_cast<int>(costs.size()) < most &&
+         (static_cast<int>(costs.size()) < least || spent < budgetMillis)) {
+    costs.push_back(measure(call));
+    spent += costs.back().wall;
+  }
+  return costs;
+}
+
+// Recordings, the same for every library.
+std::vector<float> performance(uint64_t user, Shape shape, uint64_t repetition) {
+  return GestalSynth::flatten(GestalSynth::perform(GestalSynth::makeUser(user), shape, repetition));
+}
+
+uint64_t entries(const std::vector<float>& data) {
+  return data.size() / 10;
+}
+
+bool enrolmentComplete = false;
+
+void noteEnrolment(GestalAction*, GestalStatusBlock* status, float progress, int32_t*) {
+  enrolmentComplete = status->error == GESTAL_ERROR_NONE && progress >= 1.0f;
+}
+
+// The recording whose custom identification is measured.
+std::vector<float> customProbe() {
+  return performance(1000, Shape::LetterC, 9);
+}
+
+// Enrols actions 1 to `actions` (user k performs action k) as a host does, each AddSignature call
+// measured, then stores signatures the way adaptive learning does until each action holds 15.
+void enrol(Library& library, const std::string& directory, int actions,
+           std::vector<Cost>& addCosts) {
+  library.open(directory);
+  for (int action = 1; action <= actions; ++action) {
+    enrolmentComplete = false;
+    for (uint64_t repetition = 0; !enrolmentComplete && repetition < 20; ++repetition) {
+      const std::vector<float> data = performance(action, Shape::Signature, repetition);
+      addCosts.push_back(measure([&] {
+        library.addSignature(nullptr, action, data.data(), entries(data), 10, noteEnrolment);
+      }));
+    }
+  }
+  sqlite3* db = nullptr;
+  sqlite3_open((directory + "gestal.db").c_str(), &db);
+  sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
+  sqlite3_stmt* insert = nullptr;
+  sqlite3_prepare_v2(db, "insert into sign (item_no, time, signature) values (?1, ?2, ?3)", -1,
+                     &insert, nullptr);
+  const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+  for (int action = 1; action <= actions; ++action) {
+    for (int k = 0; k < 12; ++k) {
+      const std::string text = GestalPrivate::writeSampleText(
+          GestalSynth::perform(GestalSynth::makeUser(action), Shape::Signature, 100 + k));
+      sqlite3_bind_int64(insert, 1, action);
+      sqlite3_bind_int64(insert, 2, now + k);
+      sqlite3_bind_text(insert, 3, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      sqlite3_step(insert);
+      sqlite3_reset(insert);
+    }
+  }
+  sqlite3_finalize(insert);
+  sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+}
+
+// Defines `count` custom gestures of three samples each, every SetCustomGesture measured.
+void defineGestures(Library& library, int count, std::vector<Cost>& setCosts) {
+  const Shape shapes[] = {Shape::Heart, Shape::LetterC, Shape::SwipeDown, Shape::Circle,
+                          Shape::ZigZag};
+  for (int index = 1; index <= count; ++index) {
+    std::vector<float> data;
+    std::vector<int32_t> lengths;
+    for (uint64_t repetition = 0; repetition < 3; ++repetition) {
+      const std::vector<float> one =
+          performance(1000 + static_cast<uint64_t>(index / 5), shapes[index % 5], repetition);
+      data.insert(data.end(), one.begin(), one.end());
+      lengths.push_back(static_cast<int32_t>(entries(one)));
+    }
+    const std::vector<int32_t> entryLengths(lengths.size(), 10);
+    setCosts.push_back(measure([&] {
+      library.setCustomGesture(nullptr, index, data.data(), lengths.size(), lengths.data(),
+                               entryLengths.data());
+    }));
+  }
+}
+
+// A fresh directory for one library and scenario, holding the default model.
+std::string scratchDirectory(const fs::path& root, const std::string& name) {
+  const fs::path dir = root / name;
+  fs::create_directories(dir);
+  fs::copy_file(GESTAL_SOURCE_DIR "/models/gestal_gesture_adaboost",
+                dir / "gestal_gesture_adaboost", fs::copy_options::overwrite_existing);
+  return dir.string() + "/";
+}
+
+// The first IdentifyCustomGesture of a fresh process on `directory`: this program run again in
+// its --first-call mode, which reports the cost through a pipe.
+Cost firstCustomIdentification(const std::string& libraryPath, const std::string& directory) {
+  int channel[2];
+  if (pipe(channel) != 0) throw std::runtime_error("pipe");
+  const pid_t child = fork();
+  if (child == 0) {
+    close(channel[0]);
+    const std::string fd = std::to_string(channel[1]);
+    execl("/proc/self/exe", "abi_calls", "--first-call", libraryPath.c_str(), directory.c_str(),
+          fd.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(channel[1]);
+  Cost cost{-1, -1};
+  const bool received = read(channel[0], &cost, sizeof cost) == static_cast<ssize_t>(sizeof cost);
+  close(channel[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!received) throw std::runtime_error("the child measuring a first call failed");
+  return cost;
+}
+
+// The child's side: load, open, one measured identification, its cost written to `fd`.
+int measureFirstCall(const std::string& libraryPath, const std::string& directory, int fd) {
+  Library library(libraryPath);
+  library.open(directory);
+  const std::vector<float> probe = customProbe();
+  const Cost cost = measure([&] {
+    library.deleteResult(
+        library.identifyCustomGesture(nullptr, nullptr, 0, probe.data(), entries(probe), 10));
+  });
+  return write(fd, &cost, sizeof cost) == static_cast<ssize_t>(sizeof cost) ? 0 : 1;
+}
+
+using Figures = std::map<std::string, Cost>;
+
+Figures run(Library& library, const fs::path& root) {
+  Figures figures;
+  std::vector<Cost> addCosts;
+  for (int actions : {1, 20, 100}) {
+    const std::string dir = scratchDirectory(root, "signatures" + std::to_string(actions));
+    enrol(library, dir, actions, addCosts);
+    library.open(dir);
+    std::vector<int32_t> candidates;
+    for (int a = 1; a <= actions; ++a) candidates.push_back(a);
+    const auto identify = [&](const std::vector<float>& data) {
+      library.identifySignature(nullptr, data.data(), entries(data), 10, candidates.data(),
+                                candidates.size(), nullptr);
+    };
+    // Genuine: a new performance by the user of one of the candidate actions.
+    uint64_t repetition = 200;
+    const auto genuine = [&] {
+      const auto action = static_cast<uint64_t>(1 + repetition % actions);
+      identify(performance(action, Shape::Signature, repetition++));
+    };
+    const std::vector<float> stranger = performance(99999, Shape::Signature, 1);
+    const std::string size = std::to_string(actions) + " x 15";
+    figures["IdentifySignature " + size + " genuine"] = median(repeat(genuine, 3, 30, 1500));
+    figures["IdentifySignature " + size + " impostor"] =
+        median(repeat([&] { identify(stranger); }, 3, 30, 1500));
+  }
+  figures["AddSignature (each call of an enrolment)"] = median(addCosts);
+
+  const std::vector<float> heart = performance(7, Shape::Heart, 1);
+  const int32_t all[] = {GESTAL_GESTURE_HEART, GESTAL_GESTURE_C, GESTAL_GESTURE_DOWN};
+  const auto verify = [&] {
+    library.verifyGesture(nullptr, all, 3, heart.data(), entries(heart), 10, nullptr);
+  };
+  figures["VerifyGesture"] = median(repeat(verify, 20, 1000, 300));
+
+  std::vector<Cost> setCosts;
+  const std::vector<float> probe = customProbe();
+  const auto identifyCustom = [&] {
+    library.deleteResult(
+        library.identifyCustomGesture(nullptr, nullptr, 0, probe.data(), entries(probe), 10));
+  };
+  for (int count : {8, 50, 200}) {
+    const std::string dir = scratchDirectory(root, "custom" + std::to_string(count));
+    library.open(dir);
+    defineGestures(library, count, setCosts);
+    std::vector<Cost> first;
+    for (int i = 0; i < 3; ++i) first.push_back(firstCustomIdentification(library.path, dir));
+    const std::string among = "IdentifyCustomGesture among " + std::to_string(count);
+    figures[among + " first"] = median(first);
+    figures[among + " warm"] = median(repeat(identifyCustom, 5, 200, 500));
+  }
+  figures["SetCustomGesture (3 samples)"] = median(setCosts);
+  return figures;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The libraries' trace goes to /dev/null; the table to the original standard output.
+  std::fflush(stdout);
+  const int table = dup(STDOUT_FILENO);
+  const int null = ::open("/dev/null", O_WRONLY);
+  dup2(null, STDOUT_FILENO);
+  close(null);
+
+  if (argc == 5 && std::string(argv[1]) == "--first-call") {
+    close(table);
+    return measureFirstCall(argv[2], argv[3], std::atoi(argv[4]));
+  }
+  std::vector<std::string> paths(argv + 1, argv + argc);
+  if (paths.empty()) paths.push_back(GESTAL_SHARED_LIBRARY);
+  FILE* out = fdopen(table, "w");
+
+  std::vector<Figures> columns;
+  try {
+    for (const std::string& path : paths) {
+      const fs::path root =
+          fs::temp_directory_path() /
+          ("gestal-abi-calls-" + std::to_string(getpid()) + "-" + std::to_string(columns.size()));
+      fs::remove_all(root);
+      Library library(path);
+      columns.push_back(run(library, root));
+      fs::remove_all(root);
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "abi_calls: %s\n", e.what());
+    return 1;
+  }
+
+  std::fprintf(out, "median per call, ms (CPU / wall)\n%-48s", "");
+  for (std::size_t i = 0; i < paths.size(); ++i) std::fprintf(out, " | %-22s", paths[i].c_str());
+  std::fprintf(out, "\n");
+  for (const auto& [name, cost] : columns.front()) {
+    std::fprintf(out, "%-48s", name.c_str());
+    for (const Figures& column : columns) {
+      const Cost c = column.at(name);
+      std::fprintf(out, " | %9.3f / %9.3f", c.cpu, c.wall);
+    }
+    std::fprintf(out, "\n");
+  }
+  std::fclose(out);
+  return 0;
+}
