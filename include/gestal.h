@@ -365,18 +365,20 @@ typedef void (*GestalLogHandler)(int32_t level, const char* text, void* userData
  * the library runs. */
 GESTAL_API void GestalSetLogHandler(GestalLogHandler handler, void* userData);
 
-/* Switches on the lock after failed identifications, which the functions above leave off, for the
- * engine of the current helper `handle`: once an action has failed `maxFailedTrials`
- * identifications in a row, every IdentifySignature whose candidates include it (no candidates
- * include every action) answers GESTAL_ERROR_LOCKED, with the seconds left in securityLevel,
- * until `lockTimeSeconds` have passed since the newest failure.
- * Before that, a failed identification reports the trials left in `progress`, and the failure that
- * reaches the limit reports the lock seconds in `securityLevel`. A successful identification of
- * the action clears its failures. A negative `lockTimeSeconds` locks until the action is deleted;
- * `maxFailedTrials` <= 0 or `lockTimeSeconds` 0 switch the lock off again. The failures are
- * kept in "gestal.db", so a lock outlives the process; the policy itself applies to the engine of
- * this helper, also after Shutdown, until a later create call builds a new engine (which starts
- * with the lock off). Returns false, with one line on stderr, when `handle` is not the current
+/* Switches on the lock after failed identifications for the engine of the current helper
+ * `handle`. The functions above leave it practically off: they record every failed identification
+ * in "gestal.db" but fix the limit at 2147483647. With this call, once an action has failed
+ * `maxFailedTrials` identifications in a row (failures recorded before the call count),
+ * every IdentifySignature whose candidates include it (no candidates include every action)
+ * answers GESTAL_ERROR_LOCKED, with the seconds left in securityLevel, until `lockTimeSeconds`
+ * have passed since the newest failure. Before that, a failed identification reports the trials
+ * left in `progress`, and the failure that reaches the limit reports the lock seconds in
+ * `securityLevel`. A successful identification of the action clears its failures. A negative
+ * `lockTimeSeconds` locks until the action is deleted; `maxFailedTrials` <= 0 or
+ * `lockTimeSeconds` 0 switch the policy off entirely (failures are neither counted nor recorded).
+ * The failures are stored, so a lock outlives the process; the policy applies to the engine of
+ * this helper, also after Shutdown, until a later create call builds a new engine, which starts
+ * with the defaults. Returns false, with one line on stderr, when `handle` is not the current
  * helper handle. */
 GESTAL_API bool GestalSetLockPolicy(GestalHandle handle, int32_t maxFailedTrials,
                                     int32_t lockTimeSeconds);

@@ -399,8 +399,10 @@ namespace Gestal
             Native.GestalSetLogHandler(handler != null ? OnLine : null, IntPtr.Zero);
         }
 
-        /// <summary>Locks an action after `maxFailedTrials` failed identifications in a row, for
-        /// `lockTimeSeconds` after the newest; 0 failures switch the lock off (the default).</summary>
+        /// <summary>Locks an action after `maxFailedTrials` failed identifications in a row (those
+        /// before the call count), for `lockTimeSeconds` after the newest; a negative time locks
+        /// until the action is deleted, 0 trials switch the policy off. Without this call the
+        /// limit is 2147483647 failures.</summary>
         public void SetLockPolicy(int maxFailedTrials, int lockTimeSeconds)
         {
             if (!Native.GestalSetLockPolicy(Handle, maxFailedTrials, lockTimeSeconds))

@@ -187,8 +187,10 @@ class Gestal:
         return self._handle
 
     def set_lock_policy(self, max_failed_trials: int, lock_time_seconds: int) -> None:
-        """Locks an action after `max_failed_trials` failed identifications in a row, for
-        `lock_time_seconds` after the newest; 0 failures switch the lock off (the default)."""
+        """Locks an action after `max_failed_trials` failed identifications in a row (those
+        before the call count), for `lock_time_seconds` after the newest; a negative time locks
+        until the action is deleted, 0 trials switch the policy off. Without this call the limit
+        is 2147483647 failures."""
         if not self._lib.GestalSetLockPolicy(self.handle, max_failed_trials, lock_time_seconds):
             raise EngineError("the library refused the lock policy")
 
