@@ -48,7 +48,7 @@ bench: build
 fuzz:
 	@./scripts/bootstrap fuzz
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGESTAL_FUZZ=ON -DBUILD_TESTING=OFF -DGESTAL_BENCH=OFF $(CMAKE_FLAGS)
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGESTAL_FUZZ=ON -DGESTAL_BUILD_TESTS=OFF -DGESTAL_BUILD_TOOLS=OFF -DGESTAL_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 	@for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
 	  name=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/corpus/$$name; \

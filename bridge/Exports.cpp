@@ -15,6 +15,7 @@
 #include "bridge/CallTrace.h"
 #include "bridge/ControllerHelper.h"
 #include "bridge/CustomGestureResult.h"
+#include "bridge/ExportSupport.h"
 #include "bridge/HostInput.h"
 #include "core/Log.h"
 #include "engine/GSEngine.h"
@@ -23,10 +24,14 @@
 namespace {
 
 using GestalBridge::ControllerHelper;
+using GestalBridge::guarded;
+using GestalBridge::helperOf;
 using GestalBridge::recordingFromHost;
+using GestalBridge::reportFailure;
 using GestalBridge::traceLine;
 using GestalBridge::traceNames;
 using GestalBridge::TraceTimer;
+using GestalBridge::withHelper;
 using GestalPrivate::MotionSample;
 
 constexpr const char* kPlayerNameSpace = "player";
@@ -46,58 +51,10 @@ ProcessState& processState() {
   return state;
 }
 
-// Writes "gestal: <export> failed: <what>" as one line (line breaks inside become spaces). When
-// even that line cannot be allocated, the reason is left out.
-void reportFailure(const char* exportName, const char* what) noexcept {
-  std::string_view text = what != nullptr ? what : "unknown failure";
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-  try {
-    std::string line = std::string("gestal: ") + exportName + " failed: ";
-    for (char c : text) line += c == '\n' || c == '\r' ? ' ' : c;
-    GestalPrivate::logLine(GestalPrivate::LogLevel::Error, line);
-  } catch (...) {
-    GestalPrivate::logFormat(GestalPrivate::LogLevel::Error, "gestal: %s failed", exportName);
-  }
-}
-
-// Runs `work`, turning any exception into one line on stderr. Returns whether it succeeded.
-template <class Work>
-bool guarded(const char* exportName, Work&& work) {
-  try {
-    work();
-    return true;
-  } catch (const char* text) {
-    reportFailure(exportName, text);
-  } catch (const std::exception& e) {
-    reportFailure(exportName, e.what());
-  } catch (...) {
-    reportFailure(exportName, "unknown exception");
-  }
-  return false;
-}
-
 Gestal::GSEngine& currentEngine() {
   Gestal::GSEngine* engine = Gestal::GSEngine::current();
   if (engine == nullptr) throw std::runtime_error("no controller helper has been created");
   return *engine;
-}
-
-// The helper behind `handle`, or null (with a message) when it is not the current handle.
-ControllerHelper* helperOf(GestalHandle handle, const char* exportName) {
-  GestalHandleCell* current = processState().currentHandle;
-  if (handle == nullptr || handle != current) {
-    reportFailure(exportName, "the handle is not the current controller helper handle");
-    return nullptr;
-  }
-  return current->helper;
-}
-
-// Runs `work` on the helper behind `handle`. False when the handle is not the current one or the
-// work failed (both reported on stderr).
-template <class Work>
-bool withHelper(GestalHandle handle, const char* exportName, Work&& work) {
-  ControllerHelper* helper = helperOf(handle, exportName);
-  return helper != nullptr && guarded(exportName, [&] { work(*helper); });
 }
 
 // Gesture index of a predefined gesture's host code; -1 for codes not in the table.
@@ -169,6 +126,15 @@ GestalHandle createHelper(const char* exportName, const char* dbPath, uint64_t d
 }
 
 }  // namespace
+
+ControllerHelper* GestalBridge::helperOf(GestalHandle handle, const char* exportName) {
+  GestalHandleCell* current = processState().currentHandle;
+  if (handle == nullptr || handle != current) {
+    reportFailure(exportName, "the handle is not the current controller helper handle");
+    return nullptr;
+  }
+  return current->helper;
+}
 
 extern "C" {
 

@@ -23,13 +23,19 @@ GSEngine::GSEngine(const std::string& directory, const GSEngineParameters& param
                                                     parameters_.verifyMatchThreshold);
   eng_->setSecurityLevel(parameters_.securityLevel);
   eng_->setHighestStrengthLevel(parameters_.highestStrengthLevel);
-  eng_->setMaxFailedTrials(parameters_.maxFailedTrials);
-  eng_->setLockTimeSeconds(parameters_.lockTimeSeconds);
+  SetLockPolicy(parameters_.maxFailedTrials, parameters_.lockTimeSeconds);
   currentPublicEngine = this;
 }
 
 GSEngine::~GSEngine() {
   if (currentPublicEngine == this) currentPublicEngine = nullptr;
+}
+
+void GSEngine::SetLockPolicy(int32_t maxFailedTrials, int32_t lockTimeSeconds) {
+  parameters_.maxFailedTrials = maxFailedTrials;
+  parameters_.lockTimeSeconds = lockTimeSeconds;
+  eng_->setMaxFailedTrials(maxFailedTrials);
+  eng_->setLockTimeSeconds(lockTimeSeconds);
 }
 
 GSEngine* GSEngine::current() {

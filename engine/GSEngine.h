@@ -56,6 +56,10 @@ class GSEngine {
   bool IsCustomGestureExisted(const std::string& nameSpace,
                               const GestalPrivate::MotionSample& sample);
 
+  // The failed-trials lock of this engine's identifications: locked after `maxFailedTrials`
+  // failures in a row, for `lockTimeSeconds` after the newest one.
+  void SetLockPolicy(int32_t maxFailedTrials, int32_t lockTimeSeconds);
+
  private:
   static GestalPrivate::GestalEng& engine();
 

@@ -29,7 +29,8 @@
  *
  * Trace. Every call that reaches the recogniser writes fixed trace lines to stdout (what was asked,
  * what was answered, how many milliseconds the engine took). Database messages go to stdout and
- * stderr. There is no switch for them.
+ * stderr. A host that wants them elsewhere, or not at all, installs a log handler
+ * (GestalSetLogHandler, under Extensions below).
  *
  * Failures. No C++ exception ever leaves a function of this header. When the engine fails (no
  * helper was ever created, a database file cannot be read or written, a stored record is
@@ -62,10 +63,29 @@
 #include <stdbool.h>
 #include <stdint.h>
 
-#if defined(_WIN32)
+/* The version of this library (of the package; GetControllerHelperVersion reports the version of
+ * the interface, "1.00"). The same numbers name the shared library file: libgestal.so.1 is major
+ * version 1, and every 1.x keeps the interface of 1.0. */
+#define GESTAL_VERSION_MAJOR 1
+#define GESTAL_VERSION_MINOR 0
+#define GESTAL_VERSION_PATCH 0
+#define GESTAL_VERSION_STRING "1.0.0"
+
+/* GESTAL_API marks the functions of the library. A host defines nothing: on Windows the functions
+ * are imported from the DLL (define GESTAL_STATIC when linking a static build instead); the
+ * library's own build defines GESTAL_BUILDING_LIBRARY to export them. */
+#if defined(_WIN32) || defined(__CYGWIN__)
+#if defined(GESTAL_BUILDING_LIBRARY)
 #define GESTAL_API __declspec(dllexport)
+#elif defined(GESTAL_STATIC)
+#define GESTAL_API
 #else
+#define GESTAL_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
 #define GESTAL_API __attribute__((visibility("default")))
+#else
+#define GESTAL_API
 #endif
 
 #ifdef __cplusplus
@@ -336,6 +356,50 @@ GESTAL_API void ClearTriggerEndKeys(GestalHandle handle, int32_t controllers);
 /* Store a host callback (null clears it). */
 GESTAL_API void SetSensorDataCallback(GestalHandle handle, GestalSensorDataCallback callback);
 GESTAL_API void SetMovementCallback(GestalHandle handle, GestalMovementCallback callback);
+
+/* ---------------------------------------------------------------------------------------------
+ * Extensions: host controls beyond the functions above. A host that never calls them sees the
+ * library behave exactly as described above.
+ * ------------------------------------------------------------------------------------------- */
+
+/* Levels of the lines the library writes. */
+#define GESTAL_LOG_TRACE 0 /* trace lines of the calls (stdout by default) */
+#define GESTAL_LOG_INFO 1  /* informational database messages (stdout by default) */
+#define GESTAL_LOG_ERROR 2 /* failures and database errors (stderr by default) */
+
+/* Receives one line: its level, its text (zero-terminated, without the line break, valid only
+ * during the call) and the `userData` given with the handler. It runs on the thread of the call
+ * that writes the line, inside that call; it must not call back into the library, and must not
+ * let an exception or a longjmp leave it. */
+typedef void (*GestalLogHandler)(int32_t level, const char* text, void* userData);
+
+/* Sends every line the library would write to stdout or stderr (trace lines, database messages,
+ * failure reports) to `handler` instead, in the order written. A handler that does nothing silences
+ * the library. Null restores the standard streams exactly. The handler is process-wide and stays
+ * installed across Shutdown and later create calls; install or change it while no other call of
+ * the library runs. */
+GESTAL_API void GestalSetLogHandler(GestalLogHandler handler, void* userData);
+
+/* Switches on the lock after failed identifications for the engine of the current helper
+ * `handle`. The functions above leave it practically off: they record every failed identification
+ * in "gestal.db" but fix the limit at 2147483647. With this call, once an action has failed
+ * `maxFailedTrials` identifications in a row (failures recorded before the call count),
+ * every IdentifySignature whose candidates include it (no candidates include every action)
+ * answers GESTAL_ERROR_LOCKED, with the seconds left in securityLevel, until `lockTimeSeconds`
+ * have passed since the newest failure. Before that, a failed identification reports the trials
+ * left in `progress`, and the failure that reaches the limit reports the lock seconds in
+ * `securityLevel`. A successful identification of the action clears its failures. A negative
+ * `lockTimeSeconds` locks until the action is deleted; `maxFailedTrials` <= 0 or
+ * `lockTimeSeconds` 0 switch the policy off entirely (failures are neither counted nor recorded).
+ * The failures are stored, so a lock outlives the process; the policy applies to the engine of
+ * this helper, also after Shutdown, until a later create call builds a new engine, which starts
+ * with the defaults. Returns false, with one line on stderr, when `handle` is not the current
+ * helper handle. */
+GESTAL_API bool GestalSetLockPolicy(GestalHandle handle, int32_t maxFailedTrials,
+                                    int32_t lockTimeSeconds);
+
+/* GESTAL_VERSION_STRING of the library actually loaded: a static text the host must not free. */
+GESTAL_API const char* GestalVersion(void);
 
 #ifdef __cplusplus
 }

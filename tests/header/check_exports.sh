@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
-# Compares the dynamic symbols that a shared library defines with the names of its export map.
+# The functions a shared library defines, the names of its export map and the functions the public
+# header declares are the same set.
 set -euo pipefail
 lib=$1
 map=$2
-expected=$(grep -E '^\s+[A-Za-z_][A-Za-z0-9_]*;' "$map" | tr -d ' ;' | sort)
-actual=$(nm -D --defined-only "$lib" | awk '{print $3}' | sort)
-if [ "$expected" != "$actual" ]; then
-  echo "exported symbols differ from $map:"
-  diff <(echo "$expected") <(echo "$actual") || true
-  exit 1
-fi
-echo "exports: $(echo "$actual" | wc -l) functions, as listed"
+header=$3
+declared=$(grep -oP '^GESTAL_API\b[^(]*?\b\K[A-Za-z_][A-Za-z0-9_]*(?=\()' "$header" | sort)
+listed=$(grep -E '^\s+[A-Za-z_][A-Za-z0-9_]*;' "$map" | tr -d ' ;' | sort)
+defined=$(nm -D --defined-only "$lib" | awk '{print $3}' | sort)
+status=0
+for pair in "listed:$map" "defined:$lib"; do
+  name=${pair%%:*}
+  if [ "${!name}" != "$declared" ]; then
+    echo "the functions of ${pair#*:} differ from those $header declares:"
+    diff <(echo "$declared") <(echo "${!name}") || true
+    status=1
+  fi
+done
+echo "exports: $(echo "$defined" | wc -l) functions, $(echo "$declared" | grep -c '^Gestal') of them host controls"
+exit $status

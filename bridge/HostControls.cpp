@@ -1,0 +1,32 @@
+// The host controls beyond the interface of the controller helper: where the library's lines go,
+// the failed-trials lock, and the version of the loaded library.
+
+#include <cstdint>
+
+#include "bridge/ExportSupport.h"
+#include "core/Log.h"
+#include "engine/GSEngine.h"
+#include "gestal.h"
+
+static_assert(GESTAL_LOG_TRACE == static_cast<int32_t>(GestalPrivate::LogLevel::Trace));
+static_assert(GESTAL_LOG_INFO == static_cast<int32_t>(GestalPrivate::LogLevel::Info));
+static_assert(GESTAL_LOG_ERROR == static_cast<int32_t>(GestalPrivate::LogLevel::Error));
+
+extern "C" {
+
+void GestalSetLogHandler(GestalLogHandler handler, void* userData) {
+  GestalPrivate::setLogHandler(handler, userData);
+}
+
+bool GestalSetLockPolicy(GestalHandle handle, int32_t maxFailedTrials, int32_t lockTimeSeconds) {
+  return GestalBridge::withHelper(
+      handle, "GestalSetLockPolicy", [&](GestalBridge::ControllerHelper& helper) {
+        helper.engine()->SetLockPolicy(maxFailedTrials, lockTimeSeconds);
+      });
+}
+
+const char* GestalVersion(void) {
+  return GESTAL_VERSION_STRING;
+}
+
+}  // extern "C"
