@@ -1,5 +1,5 @@
-// Environmental faults under the exported calls: a failed write is reported (-500, false, a line
-// on stderr naming the call, the file and SQLite's message) and leaves nothing half-stored.
+// Failures under the exported calls: a failed write is reported (-500, false, a line on stderr
+// naming the call, the file and SQLite's message) and leaves nothing half-stored.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -169,6 +169,38 @@ TEST_F(FaultTest, LockHeldBeyondTheWaitFailsTheCall) {
   EXPECT_EQ(errors, failure("AddSignature", "gestal.db", "database is locked"));
   EXPECT_EQ(unlocked.error, 0);
   EXPECT_EQ(unlocked.action, 5);
+}
+
+TEST_F(FaultTest, AnIndexThatCanNeverBeStoredHoldsNoSample) {
+  std::vector<Reply> replies;
+  std::string errors;
+  {
+    CaptureOutput out;
+    CaptureOutput err(2);
+    for (int i = 0; i < 3; ++i) replies.push_back(enrol(0, signature_));
+    errors = err.take();
+  }
+  for (const Reply& reply : replies) EXPECT_EQ(reply.error, GESTAL_ERROR_ENGINE_FAILURE);
+  const std::string line =
+      "gestal: AddSignature failed: invalid action index for writing action to DB\n";
+  EXPECT_EQ(errors, line + line + line);
+}
+
+TEST_F(FaultTest, ACorruptStoredRowIsNamedByFileTableAndRow) {
+  ASSERT_TRUE(execute(dir_.file("gestal.db"),
+                      "insert into item values (3, '', 0, 1); insert into item values ('abc', '', "
+                      "0, 1)"));
+  std::string errors;
+  {
+    CaptureOutput out;
+    CaptureOutput err(2);
+    IdentifySignature(handle_, signature_.data(), signature_.size() / 10, 10, nullptr, 0,
+                      onIdentify);
+    errors = err.take();
+  }
+  EXPECT_EQ(lastReply.error, GESTAL_ERROR_ENGINE_FAILURE);
+  EXPECT_EQ(errors, "gestal: IdentifySignature failed: " + dir_.file("gestal.db") +
+                        ": table item, row 2: item_no 'abc' is not a decimal integer\n");
 }
 
 }  // namespace
