@@ -33,7 +33,7 @@ test-tsan: setup
 # Kills a child process at random moments, at least 100 times, and checks the files after each
 # kill (make test runs 20 of these).
 test-crash: build
-	GESTAL_CRASH_TRIALS=$${GESTAL_CRASH_TRIALS:-100} ./$(BUILD)/tests/bridge_crash_test
+	GESTAL_CRASH_TRIALS=$${GESTAL_CRASH_TRIALS:-100} ./$(BUILD)/tests/bridge_processes_test --gtest_filter=OtherProcesses.Killed*
 
 demo: build
 	./$(BUILD)/gestal-demo $(BUILD)/libgestal.so models/gestal_gesture_adaboost

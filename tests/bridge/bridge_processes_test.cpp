@@ -1,12 +1,16 @@
-// A child process enrols, identifies and re-defines custom gestures until it is killed (SIGKILL) at
-// a random moment. After each kill the files must be intact, every operation the child saw
-// complete must be there whole, and none may be half-written. GESTAL_CRASH_TRIALS sets the number
-// of kills (20 by default).
+// Other processes on the same files. A child process enrols, identifies and re-defines custom
+// gestures until it is killed (SIGKILL) at a random moment; after each kill the files must be
+// intact, every operation the child saw complete must be there whole, and none may be
+// half-written (GESTAL_CRASH_TRIALS sets the number of kills, 20 by default). Two processes
+// starting at once on a new directory each report every write that failed, and everything they
+// report stored is.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -112,7 +116,7 @@ struct InFlight {
   int64_t id;
 };
 
-class CrashTest : public ::testing::Test {
+class OtherProcesses : public ::testing::Test {
  protected:
   void SetUp() override {
     const GestalSynth::User user = GestalSynth::makeUser(41);
@@ -176,7 +180,7 @@ class CrashTest : public ::testing::Test {
   MotionSample stranger_;
 };
 
-TEST_F(CrashTest, KilledAtRandomMomentsLosesAndHalfWritesNothing) {
+TEST_F(OtherProcesses, KilledAtRandomMomentsLosesAndHalfWritesNothing) {
   const char* setting = std::getenv("GESTAL_CRASH_TRIALS");
   const int trials = setting != nullptr ? std::atoi(setting) : 20;
   const unsigned seed = std::random_device{}();
@@ -256,6 +260,131 @@ TEST_F(CrashTest, KilledAtRandomMomentsLosesAndHalfWritesNothing) {
       "%d kills: %d operations completed, %d in flight at the kill (%d of them committed), "
       "0 lost, 0 half-written\n",
       trials, completed, killedInFlight, committedInFlight);
+}
+
+// Size of the file behind a descriptor: it grows by a line whenever the library reports a failure.
+long long sizeOf(int fd) {
+  struct stat status {};
+  ::fstat(fd, &status);
+  return static_cast<long long>(status.st_size);
+}
+
+// One of the two processes: custom gesture 50 (shared) and 60 + c, and action 10 + c, stored over
+// and over; each outcome reported as "<kind> <key> <id> ok|failed".
+[[noreturn]] void runRival(int c, const std::string& dir, const MotionSample& motion, int go) {
+  char start = 0;
+  if (::read(go, &start, 1) != 1) _exit(2);
+  std::freopen("/dev/null", "w", stdout);
+  GestalHandle handle = GetControllerHelperObject(dir.data(), dir.size());
+  if (handle == nullptr) {
+    say("1 0 0 failed");
+    _exit(1);
+  }
+  for (int i = 0; i < 12; ++i) {
+    const int64_t id = c * 1000 + i;
+    const std::vector<float> data = GestalSynth::flatten(recordingOf(motion, id));
+    const uint64_t entries = data.size() / 10;
+    const long long errorsBefore = sizeOf(2);
+    std::string outcome;
+    if (i % 3 == 2) {
+      float progress = 0.0f;
+      bool failed = false;
+      for (int k = 0; k < 3; ++k) {
+        AddSignature(handle, 10 + c, data.data(), entries, 10, onEnrol);
+        failed = failed || lastError == GESTAL_ERROR_ENGINE_FAILURE;
+        progress = enrolProgress;
+      }
+      if (failed || progress == 1.0f) {
+        outcome =
+            "0 " + std::to_string(10 + c) + " " + std::to_string(id) + (failed ? " failed" : " ok");
+      }
+    } else {
+      const int32_t key = i % 3 == 0 ? 50 : 60 + c;
+      std::vector<float> pieces = data;
+      pieces.insert(pieces.end(), data.begin(), data.end());
+      const int32_t lengths[] = {static_cast<int32_t>(entries), static_cast<int32_t>(entries)};
+      const int32_t entryLengths[] = {10, 10};
+      SetCustomGesture(handle, key, pieces.data(), 2, lengths, entryLengths);
+      outcome = "2 " + std::to_string(key) + " " + std::to_string(id) +
+                (sizeOf(2) != errorsBefore ? " failed" : " ok");
+    }
+    if (!outcome.empty()) say(outcome);
+  }
+  _exit(0);
+}
+
+TEST_F(OtherProcesses, TwoStartingOnANewDirectoryReportEveryFailedWrite) {
+  TempDir dir;
+  TempDir logs;
+  int report[2];
+  int go[2];
+  ASSERT_EQ(::pipe(report), 0);
+  ASSERT_EQ(::pipe(go), 0);
+  pid_t children[2];
+  for (int c = 0; c < 2; ++c) {
+    children[c] = ::fork();
+    ASSERT_GE(children[c], 0);
+    if (children[c] == 0) {
+      ::close(report[0]);
+      ::close(go[1]);
+      pipeOut = report[1];
+      std::freopen(logs.file("stderr" + std::to_string(c)).c_str(), "w", stderr);
+      runRival(c, dir.path(), motion_, go[0]);
+    }
+  }
+  ::close(report[1]);
+  ::close(go[0]);
+  ASSERT_EQ(::write(go[1], "gg", 2), 2);  // both start at once
+  ::close(go[1]);
+  std::string said;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(report[0], buffer, sizeof buffer)) > 0;) said.append(buffer, n);
+  ::close(report[0]);
+  for (pid_t child : children) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+
+  // Per key the ids reported stored, in order; and the ids whose writes failed.
+  std::map<std::pair<int, int32_t>, std::vector<int64_t>> stored;
+  std::vector<int64_t> failedIds;
+  std::istringstream lines(said);
+  int reports = 0;
+  for (int kind = 0; lines >> kind;) {
+    int32_t key = 0;
+    int64_t id = 0;
+    std::string outcome;
+    lines >> key >> id >> outcome;
+    ASSERT_NE(kind, 1) << "a create failed";
+    ++reports;
+    if (outcome == "ok") {
+      stored[{kind, key}].push_back(id);
+    } else {
+      failedIds.push_back(id);
+    }
+  }
+  EXPECT_EQ(reports, 24);
+  for (const auto& [slot, ids] : stored) {
+    const auto [kind, key] = slot;
+    const std::vector<int64_t> held =
+        kind == kEnrol
+            ? storedIds(dir.file("gestal.db"), "select signature from sign where item_no = " +
+                                                   std::to_string(key) + " order by rowid")
+            : storedIds(dir.file("gestal_custom.db"),
+                        "select data from custom_gesture_simples where gesture_index = '" +
+                            std::to_string(key) + "' order by rowid");
+    ASSERT_EQ(held.size(), kind == kEnrol ? 3u : 2u) << "key " << key;
+    for (int64_t id : held) EXPECT_EQ(id, held.front());
+    if (key == 50) {
+      // Both processes store it: the last commit of either, one reported stored.
+      EXPECT_EQ(std::count(ids.begin(), ids.end(), held.front()), 1) << held.front();
+    } else {
+      EXPECT_EQ(held.front(), ids.back()) << "key " << key;
+    }
+  }
+  std::printf("two processes: %zu writes reported failed, every write reported stored found\n",
+              failedIds.size());
 }
 
 }  // namespace
