@@ -168,7 +168,7 @@ std::vector<MotionSample> GestalDB::getLastNSignature(uint32_t count, int32_t in
     if (column < 0) continue;
     try {
       samples.push_back(readSampleText(statement.text(column), NullValues::AsNaN));
-    } catch (const std::exception& e) {
+    } catch (const SampleTextError& e) {
       statement.corruptRow("sign", std::string("signature does not decode: ") + e.what());
     }
   }
