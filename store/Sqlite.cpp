@@ -71,27 +71,35 @@ bool SqliteConnection::exec(const std::string& sql, std::string& error) {
   return false;
 }
 
-void SqliteConnection::checkFault(int resultCode) const {
-  if (throwsFaults_ && isEnvironmentalFault(resultCode)) {
-    throw StoreFault(path_, sqlite3_errmsg(db_), resultCode);
-  }
+void SqliteConnection::checkFault(int resultCode) {
+  if (throwsFaults_ && isEnvironmentalFault(resultCode)) fault(resultCode);
+}
+
+void SqliteConnection::fault(int resultCode) {
+  faulted_ = true;
+  throw StoreFault(path_, sqlite3_errmsg(db_), resultCode);
 }
 
 void SqliteConnection::beginWriteIfScoped() {
   if (scopeDepth_ == 0 || sqlite3_get_autocommit(db_) == 0) return;
   const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) throw StoreFault(path_, sqlite3_errmsg(db_), rc);
+  if (rc != SQLITE_OK) fault(rc);
 }
 
 SqliteTransaction::SqliteTransaction(SqliteConnection& connection) : connection_(connection) {
-  ++connection_.scopeDepth_;
+  if (connection_.scopeDepth_++ == 0) connection_.faulted_ = false;
 }
 
 SqliteTransaction::~SqliteTransaction() {
-  if (done_) return;
-  if (--connection_.scopeDepth_ == 0 && sqlite3_get_autocommit(connection_.db_) == 0) {
-    sqlite3_exec(connection_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (done_ || --connection_.scopeDepth_ != 0) return;
+  sqlite3* db = connection_.db_;
+  if (sqlite3_get_autocommit(db) != 0) return;
+  // The call is failing and its exception is on its way to the host: what it wrote stays unless
+  // the connection failed.
+  if (!connection_.faulted_ && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
+    return;
   }
+  if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void SqliteTransaction::commit() {
@@ -101,10 +109,11 @@ void SqliteTransaction::commit() {
   if (--connection_.scopeDepth_ != 0 || sqlite3_get_autocommit(db) != 0) return;
   const int rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
   if (rc == SQLITE_OK) return;
-  const std::string message = sqlite3_errmsg(db);
+  StoreFault failure(connection_.path_, sqlite3_errmsg(db), rc);
+  connection_.faulted_ = true;
   // A commit that could not take its lock leaves the transaction open.
   if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-  throw StoreFault(connection_.path_, message, rc);
+  throw failure;
 }
 
 SqliteStatement::SqliteStatement(SqliteConnection& connection, std::string_view sql)

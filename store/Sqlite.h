@@ -60,7 +60,7 @@ class SqliteConnection {
   void throwEnvironmentalFaults() { throwsFaults_ = true; }
   bool throwsEnvironmentalFaults() const { return throwsFaults_; }
   // Throws StoreFault for `resultCode` when it is environmental and faults are thrown.
-  void checkFault(int resultCode) const;
+  void checkFault(int resultCode);
 
  private:
   friend class SqliteStatement;
@@ -69,20 +69,23 @@ class SqliteConnection {
   // Called before a statement that writes: inside a call's transaction scope, opens the write
   // transaction unless it is open already.
   void beginWriteIfScoped();
+  // Throws StoreFault with SQLite's message and remembers that the call's writes must not stay.
+  [[noreturn]] void fault(int resultCode);
 
   std::string path_;
   sqlite3* db_ = nullptr;
   bool throwsFaults_ = false;
   int scopeDepth_ = 0;
+  bool faulted_ = false;
 };
 
 // All that one exported call writes through one connection, committed together or not at all.
 // Nothing happens until the first statement that writes: it opens the transaction with
 // BEGIN IMMEDIATE (waiting for other processes like any lock), so calls that only read never take
-// the write lock. commit() ends it; the destructor rolls back whatever was not committed (after a
-// fault or an exception). A statement failing with an ordinary SQL error (no such table, ...)
-// undoes only itself, so the statements that succeeded are committed with the rest. Scopes nest:
-// only the outermost one commits.
+// the write lock. commit() ends it. When the scope ends without commit(), an environmental fault
+// of the connection rolls everything back; any other exception keeps what was written before it,
+// as statements that commit one by one would have. A statement failing with an ordinary SQL error
+// (no such table, ...) undoes only itself. Scopes nest: only the outermost one commits.
 class SqliteTransaction {
  public:
   explicit SqliteTransaction(SqliteConnection& connection);

