@@ -2,7 +2,10 @@
 // naming the call, the file and SQLite's message) and leaves nothing half-stored.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/mount.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -201,6 +204,70 @@ TEST_F(FaultTest, ACorruptStoredRowIsNamedByFileTableAndRow) {
   EXPECT_EQ(lastReply.error, GESTAL_ERROR_ENGINE_FAILURE);
   EXPECT_EQ(errors, "gestal: IdentifySignature failed: " + dir_.file("gestal.db") +
                         ": table item, row 2: item_no 'abc' is not a decimal integer\n");
+}
+
+// A small file system of its own, where the machine allows mounting one.
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::string& where) : path_(where) {
+    std::filesystem::create_directory(path_);
+    mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=1m") == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  std::string path_;
+  bool mounted_ = false;
+};
+
+TEST_F(FaultTest, AFileSystemFillingUpReportsEveryWriteThatDidNotFit) {
+  SmallDisk disk(dir_.file("small"));
+  if (!disk.mounted()) GTEST_SKIP() << "this machine does not let the test mount a file system";
+  const std::string small = dir_.file("small/");
+  std::vector<int32_t> stored;
+  std::vector<int32_t> failed;
+  std::string errors;
+  int failedCalls = 0;
+  {
+    CaptureOutput out;
+    CaptureOutput err(2);
+    Shutdown(handle_);
+    handle_ = GetControllerHelperObject(small.data(), small.size());
+    for (int32_t action = 1; action <= 40 && failed.size() < 3; ++action) {
+      bool anyFailed = false;
+      for (int i = 0; i < 3; ++i) {
+        const bool callFailed = enrol(action, signature_).error == GESTAL_ERROR_ENGINE_FAILURE;
+        failedCalls += callFailed;
+        anyFailed = anyFailed || callFailed;
+      }
+      (anyFailed ? failed : stored).push_back(action);
+      if (!anyFailed && lastReply.progress != 1.0f) failed.push_back(-action);
+    }
+    Shutdown(handle_);
+    handle_ = nullptr;
+    errors = err.take();
+  }
+  EXPECT_FALSE(stored.empty());
+  ASSERT_FALSE(failed.empty()) << "the disk never filled up";
+  for (int32_t action : failed) EXPECT_GT(action, 0) << "neither stored nor reported";
+  const std::string file = small + "gestal.db";
+  for (int32_t action : stored) {
+    EXPECT_EQ(readRows(file, "select count(*) from sign where item_no = " + std::to_string(action)),
+              (Rows{{"3"}}));
+  }
+  for (int32_t action : failed) {
+    EXPECT_EQ(readRows(file, "select count(*) from sign where item_no = " + std::to_string(action)),
+              (Rows{{"0"}}));
+  }
+  const std::string line = "gestal: AddSignature failed: " + file + ": database or disk is full\n";
+  std::string expected;
+  for (int i = 0; i < failedCalls; ++i) expected += line;
+  EXPECT_EQ(errors, expected);
+  std::printf("full disk: %zu enrolments stored, %zu reported failed, 0 stored in part\n",
+              stored.size(), failed.size());
 }
 
 }  // namespace
