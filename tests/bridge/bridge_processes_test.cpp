@@ -186,7 +186,7 @@ TEST_F(OtherProcesses, KilledAtRandomMomentsLosesAndHalfWritesNothing) {
   const unsigned seed = std::random_device{}();
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 random(seed);
-  std::uniform_int_distribution<int> delayMicros(0, 150000);
+  std::uniform_int_distribution<int> delayMicros(0, 300000);
 
   std::optional<TempDir> dir;
   Knowledge known;
