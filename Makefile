@@ -3,10 +3,11 @@ BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
+TSAN_BUILD ?= build-tsan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup build test test-sanitize demo bench fuzz model format clean
+.PHONY: all setup build test test-sanitize test-tsan test-crash demo bench fuzz model format clean
 
 all: build
 
@@ -24,6 +25,17 @@ test-sanitize: setup
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGESTAL_SANITIZE=ON -DGESTAL_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# Every test again under ThreadSanitizer; any report fails the run.
+test-tsan: setup
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGESTAL_SANITIZE_THREAD=ON -DGESTAL_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j $(JOBS)
+
+# Kills a child process at random moments, at least 100 times, and checks the files after each
+# kill (make test runs 20 of these).
+test-crash: build
+	GESTAL_CRASH_TRIALS=$${GESTAL_CRASH_TRIALS:-100} ./$(BUILD)/tests/bridge_processes_test --gtest_filter=OtherProcesses.Killed*
 
 # The demo host, then an evaluation of the demo's gestures as performed by synthesized users,
 # written as an HTML report.
@@ -70,4 +82,10 @@ format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp' '*.c')
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+TSAN_BUILD ?= build-tsan
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_FLAGS ?=
+
+.PHONY: all setup build test test-sanitize test-tsan test-crash demo bench fuzz model format clean

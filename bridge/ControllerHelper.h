@@ -66,8 +66,3 @@ class ControllerHelper {
 };
 
 }  // namespace GestalBridge
-
-// The heap cell a helper handle points to.
-struct GestalHandleCell {
-  GestalBridge::ControllerHelper* helper = nullptr;
-};

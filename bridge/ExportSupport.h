@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "bridge/CallLock.h"
 #include "bridge/ControllerHelper.h"
 #include "gestal.h"
 
@@ -30,13 +31,15 @@ bool guarded(const char* exportName, Work&& work) {
   return false;
 }
 
-// The helper behind `handle`, or null (with a message) when it is not the current handle.
+// The helper behind `handle`, or null (with a message) when it is not the current handle. Called
+// under the call lock.
 ControllerHelper* helperOf(GestalHandle handle, const char* exportName);
 
 // Runs `work` on the helper behind `handle`. False when the handle is not the current one or the
-// work failed (both reported on the error stream).
+// work failed (both reported on the error stream). Holds the call lock throughout.
 template <class Work>
 bool withHelper(GestalHandle handle, const char* exportName, Work&& work) {
+  CallLock lock;
   ControllerHelper* helper = helperOf(handle, exportName);
   return helper != nullptr && guarded(exportName, [&] { work(*helper); });
 }

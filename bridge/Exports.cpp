@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bridge/CallLock.h"
 #include "bridge/CallTrace.h"
 #include "bridge/ControllerHelper.h"
 #include "bridge/CustomGestureResult.h"
@@ -23,6 +26,7 @@
 
 namespace {
 
+using GestalBridge::CallLock;
 using GestalBridge::ControllerHelper;
 using GestalBridge::guarded;
 using GestalBridge::helperOf;
@@ -38,12 +42,17 @@ constexpr const char* kPlayerNameSpace = "player";
 constexpr const char* kSmartNameSpace = "smart";
 constexpr const char* kSmartPrefix = "__sg_";
 
-// Process-wide state: the current helper handle, and every engine ever created. Engines are never
-// destroyed while the process runs (a later create replaces the current one), so they are kept
-// here until the library is unloaded.
+// Process-wide state, used only under the call lock: the current helper and its handle, and the
+// current engine. The engine outlives Shutdown and is replaced by the next create; every engine
+// call holds its own reference, so a replaced engine is destroyed as soon as no call on the stack
+// uses it (a host may create again from inside a callback or log handler).
 struct ProcessState {
-  GestalHandleCell* currentHandle = nullptr;
-  std::vector<std::unique_ptr<Gestal::GSEngine>> engines;
+  // Handle values carry the number of the create that made them, so a handle from before a
+  // Shutdown never matches a later helper. They are odd, never the address of an object.
+  uint64_t creations = 0;
+  GestalHandle currentHandle = nullptr;
+  std::unique_ptr<ControllerHelper> helper;
+  std::shared_ptr<Gestal::GSEngine> engine;
 };
 
 ProcessState& processState() {
@@ -51,10 +60,11 @@ ProcessState& processState() {
   return state;
 }
 
-Gestal::GSEngine& currentEngine() {
-  Gestal::GSEngine* engine = Gestal::GSEngine::current();
+// The current engine, kept alive by the returned reference for the engine call that uses it.
+std::shared_ptr<Gestal::GSEngine> currentEngine() {
+  std::shared_ptr<Gestal::GSEngine> engine = processState().engine;
   if (engine == nullptr) throw std::runtime_error("no controller helper has been created");
-  return *engine;
+  return engine;
 }
 
 // Gesture index of a predefined gesture's host code; -1 for codes not in the table.
@@ -100,15 +110,32 @@ int32_t copyOut(const char* exportName, std::string_view text, char* buffer,
   return 0;
 }
 
+// A threshold is a finite number of 0 or more; anything else would make enrolment impossible (NaN)
+// or let any motion match (a negative one). Refused with a line on stderr.
+bool thresholdAccepted(const char* exportName, const char* which, float threshold) {
+  if (std::isfinite(threshold) && threshold >= 0.0f) return true;
+  char value[32];
+  const auto written = std::to_chars(value, value + sizeof value, threshold);
+  GestalPrivate::logFormat(GestalPrivate::LogLevel::Error,
+                           "gestal: %s failed: the %s match threshold %.*s is not a finite number "
+                           "of 0 or more",
+                           exportName, which, static_cast<int>(written.ptr - value), value);
+  return false;
+}
+
 GestalHandle createHelper(const char* exportName, const char* dbPath, uint64_t dbPathLength,
                           float trainMatchThreshold, float verifyMatchThreshold) {
+  CallLock lock;
   ProcessState& state = processState();
   if (state.currentHandle != nullptr) return state.currentHandle;
+  if (!thresholdAccepted(exportName, "training", trainMatchThreshold) ||
+      !thresholdAccepted(exportName, "verification", verifyMatchThreshold)) {
+    return nullptr;
+  }
   GestalHandle created = nullptr;
   guarded(exportName, [&] {
     const std::string directory =
         GestalBridge::textFromHost(dbPath, dbPathLength, "the database directory");
-    auto cell = std::make_unique<GestalHandleCell>();
     auto helper = std::make_unique<ControllerHelper>();
     traceLine("TrainMatchTreshold: ", trainMatchThreshold,
               ", VerifyMatchThreshold: ", verifyMatchThreshold);
@@ -116,11 +143,13 @@ GestalHandle createHelper(const char* exportName, const char* dbPath, uint64_t d
     Gestal::GSEngineParameters parameters;
     parameters.trainMatchThreshold = trainMatchThreshold;
     parameters.verifyMatchThreshold = verifyMatchThreshold;
-    state.engines.reserve(state.engines.size() + 1);
-    state.engines.push_back(std::make_unique<Gestal::GSEngine>(directory, parameters));
-    helper->setEngine(state.engines.back().get());
-    cell->helper = helper.release();
-    created = state.currentHandle = cell.release();
+    auto engine = std::make_shared<Gestal::GSEngine>(directory, parameters);
+    helper->setEngine(engine.get());
+    state.engine = std::move(engine);
+    state.helper = std::move(helper);
+    ++state.creations;
+    created = state.currentHandle =
+        reinterpret_cast<GestalHandle>(static_cast<uintptr_t>(state.creations << 4 | 1));
   });
   return created;
 }
@@ -128,12 +157,12 @@ GestalHandle createHelper(const char* exportName, const char* dbPath, uint64_t d
 }  // namespace
 
 ControllerHelper* GestalBridge::helperOf(GestalHandle handle, const char* exportName) {
-  GestalHandleCell* current = processState().currentHandle;
-  if (handle == nullptr || handle != current) {
+  ProcessState& state = processState();
+  if (handle == nullptr || handle != state.currentHandle) {
     reportFailure(exportName, "the handle is not the current controller helper handle");
     return nullptr;
   }
-  return current->helper;
+  return state.helper.get();
 }
 
 extern "C" {
@@ -163,12 +192,12 @@ char* GetControllerHelperVersion(void*, char** version, uint64_t* length) {
 }
 
 void Shutdown(GestalHandle handle) {
+  CallLock lock;
   ProcessState& state = processState();
   if (state.currentHandle == nullptr) return;
   // A stale handle from before a later create must not end the helper created since.
   if (helperOf(handle, "Shutdown") == nullptr) return;
-  delete state.currentHandle->helper;
-  delete state.currentHandle;
+  state.helper.reset();
   state.currentHandle = nullptr;
 }
 
@@ -185,13 +214,14 @@ void SetMovementCallback(GestalHandle handle, GestalMovementCallback callback) {
 void AddSignature(GestalHandle, int32_t index, const float* data, uint64_t numDataEntry,
                   uint64_t entryLength, GestalAddSignatureCallback callback) {
   constexpr const char* kName = "AddSignature";
+  CallLock lock;
   Gestal::GSAction action = failedAction();
   MotionSample sample;
   const bool read =
       guarded(kName, [&] { sample = recordingFromHost(data, numDataEntry, entryLength, kName); });
   traceLine(">>> AddSignature >>> index:", index);
   TraceTimer timer;
-  if (read) guarded(kName, [&] { action = currentEngine().AddSignature(index, sample); });
+  if (read) guarded(kName, [&] { action = currentEngine()->AddSignature(index, sample); });
   timer.stop();
   traceLine("<<< AddSignatureResult <<< action:", action.actionIndex,
             ", error:", action.status.error, ", progress:", action.status.progress.asFloat,
@@ -207,6 +237,7 @@ void IdentifySignature(GestalHandle, const float* data, uint64_t numDataEntry, u
                        const int32_t* index, uint64_t indexLength,
                        GestalIdentifySignatureCallback callback) {
   constexpr const char* kName = "IdentifySignature";
+  CallLock lock;
   Gestal::GSAction action = failedAction();
   action.status.progress.asInt = -1;
   action.status.securityLevel = -1;
@@ -223,7 +254,7 @@ void IdentifySignature(GestalHandle, const float* data, uint64_t numDataEntry, u
             ", index[0]:", candidates.empty() ? -1 : candidates.front());
   TraceTimer timer;
   if (read) {
-    guarded(kName, [&] { action = currentEngine().IdentifySignature(candidates, sample); });
+    guarded(kName, [&] { action = currentEngine()->IdentifySignature(candidates, sample); });
   }
   timer.stop();
   traceLine("<<< IdentifySignature <<< matched Index:", action.actionIndex,
@@ -236,10 +267,11 @@ void IdentifySignature(GestalHandle, const float* data, uint64_t numDataEntry, u
 }
 
 bool DeleteAction(GestalHandle, int32_t index) {
+  CallLock lock;
   traceLine(">>> DeleteAction >>> index:", index);
-  guarded("DeleteAction", [&] { currentEngine().DeleteAction(index); });
-  traceLine("<<< DeleteAction <<< result:", 1);
-  return true;
+  const bool deleted = guarded("DeleteAction", [&] { currentEngine()->DeleteAction(index); });
+  traceLine("<<< DeleteAction <<< result:", deleted ? 1 : 0);
+  return deleted;
 }
 
 int32_t GetActionIndex(const GestalAction* action) {
@@ -255,6 +287,7 @@ void VerifyGesture(GestalHandle, const int32_t* targets, uint64_t targetCount, c
                    uint64_t numDataEntry, uint64_t entryLength,
                    GestalVerifyGestureCallback callback) {
   constexpr const char* kName = "VerifyGesture";
+  CallLock lock;
   GestureVerifyResult result{-1, 0.0f, 0.0f};
   MotionSample sample;
   const bool read = guarded(kName, [&] {
@@ -274,7 +307,7 @@ void VerifyGesture(GestalHandle, const int32_t* targets, uint64_t targetCount, c
         const int32_t gestureIndex = gestureIndexOfCode(targets[i]);
         if (gestureIndex >= 0) gestureIndexes.push_back(gestureIndex);
       }
-      result = currentEngine().VerifyGesture(gestureIndexes, sample);
+      result = currentEngine()->VerifyGesture(gestureIndexes, sample);
     });
   }
   timer.stop();
@@ -285,6 +318,7 @@ void VerifyGesture(GestalHandle, const int32_t* targets, uint64_t targetCount, c
 }
 
 int32_t GetGSGesture(const GestureVerifyResult* result) {
+  CallLock lock;
   traceLine("** GetGSGesture(", static_cast<const void*>(result), ") **");
   return result != nullptr ? result->bestMatch : -1;
 }
@@ -294,6 +328,7 @@ void VerifyPredefinedGesture(GestalHandle, const char* classifier, uint64_t clas
                              uint64_t targetCount, const float* data, uint64_t numDataEntry,
                              uint64_t entryLength, GestalVerifyPredefinedGestureCallback callback) {
   constexpr const char* kName = "VerifyPredefinedGesture";
+  CallLock lock;
   GestalPrivate::PredefinedGesture result;
   std::string model;
   std::vector<std::string> names;
@@ -306,7 +341,8 @@ void VerifyPredefinedGesture(GestalHandle, const char* classifier, uint64_t clas
   traceNames(">>> VerifyPredefinedGesture >>> classifier: " + model + ", Target: ", names);
   TraceTimer timer;
   if (read) {
-    guarded(kName, [&] { result = currentEngine().VerifyPredefinedGesture(model, names, sample); });
+    guarded(kName,
+            [&] { result = currentEngine()->VerifyPredefinedGesture(model, names, sample); });
   }
   timer.stop();
   traceLine("<<< VerifyPredefinedGesture <<< bestMatch:", result.name, " score:", result.score,
@@ -320,6 +356,7 @@ void VerifyPredefinedGesture(GestalHandle, const char* classifier, uint64_t clas
 
 int32_t GetResultGesture(const GestalGestureName* name, char* buffer, uint64_t bufferSize) {
   constexpr const char* kName = "GetResultGesture";
+  CallLock lock;
   if (name == nullptr) {
     reportFailure(kName, "the name handle is null");
     if (buffer != nullptr) std::memset(buffer, 0, bufferSize);
@@ -331,6 +368,7 @@ int32_t GetResultGesture(const GestalGestureName* name, char* buffer, uint64_t b
 float VerifySingleGesture(GestalHandle, int32_t gesture, const float* data, uint64_t numDataEntry,
                           uint64_t entryLength) {
   constexpr const char* kName = "VerifySingleGesture";
+  CallLock lock;
   const int32_t gestureIndex = gestureIndexOfCode(gesture);
   float score = 0.0f;
   MotionSample sample;
@@ -340,7 +378,7 @@ float VerifySingleGesture(GestalHandle, int32_t gesture, const float* data, uint
             ", numDataEntry: ", numDataEntry, ", entryLength: ", entryLength);
   traceLine("TOTAL_LENGTH: ", numDataEntry * entryLength);
   if (read)
-    guarded(kName, [&] { score = currentEngine().VerifySingleGesture(gestureIndex, sample); });
+    guarded(kName, [&] { score = currentEngine()->VerifySingleGesture(gestureIndex, sample); });
   traceLine("<<< VerifySingleGesture <<< gesture:", gestureIndex, " score:", score);
   traceLine();
   return score;
@@ -351,6 +389,7 @@ namespace {
 void setCustomGesture(const char* exportName, const std::string& nameSpace,
                       const std::string& gestureIndex, const float* data, uint64_t numOfData,
                       const int32_t* lengths, const int32_t* entryLengths) {
+  CallLock lock;
   traceLine(">>> SetCustomGesture >>> index:", gestureIndex, " numOfData:", numOfData);
   if (lengths != nullptr && entryLengths != nullptr) {
     for (uint64_t i = 0; i < numOfData; ++i) {
@@ -361,7 +400,7 @@ void setCustomGesture(const char* exportName, const std::string& nameSpace,
   guarded(exportName, [&] {
     std::vector<MotionSample> recordings =
         GestalBridge::recordingsFromHost(data, numOfData, lengths, entryLengths);
-    currentEngine().SetCustomGesture(nameSpace, gestureIndex, recordings);
+    currentEngine()->SetCustomGesture(nameSpace, gestureIndex, recordings);
   });
   traceLine("<<< SetCustomGesture <<<");
 }
@@ -369,10 +408,11 @@ void setCustomGesture(const char* exportName, const std::string& nameSpace,
 CustomGestureResult* identifyCustomGesture(const char* exportName, const std::string& nameSpace,
                                            const std::vector<std::string>& targets, bool read,
                                            const MotionSample& sample) {
+  CallLock lock;
   GestalPrivate::CustomGestureResult found;
   if (read) {
     guarded(exportName,
-            [&] { found = currentEngine().IdentifyCustomGesture(nameSpace, targets, sample); });
+            [&] { found = currentEngine()->IdentifyCustomGesture(nameSpace, targets, sample); });
   }
   traceLine("<<< IdentifyCustomGesture <<< result.matchedGesture: ", found.matchedGesture,
             ", result.confidence: ", found.confidence);
@@ -394,6 +434,7 @@ void SetCustomGesture(GestalHandle, int32_t index, const float* data, uint64_t n
 void SetCustomGestureStr(GestalHandle, const char* name, uint64_t nameLength, const float* data,
                          uint64_t numOfData, const int32_t* lengths, const int32_t* entryLengths) {
   constexpr const char* kName = "SetCustomGestureStr";
+  CallLock lock;
   std::string gestureIndex;
   if (!guarded(kName, [&] {
         gestureIndex = kSmartPrefix + GestalBridge::textFromHost(name, nameLength, "the name");
@@ -407,6 +448,7 @@ CustomGestureResult* IdentifyCustomGesture(GestalHandle, const int32_t* targets,
                                            uint64_t targetCount, const float* data,
                                            uint64_t numDataEntry, uint64_t entryLength) {
   constexpr const char* kName = "IdentifyCustomGesture";
+  CallLock lock;
   std::vector<std::string> names;
   MotionSample sample;
   const bool read = guarded(kName, [&] {
@@ -425,6 +467,7 @@ CustomGestureResult* IdentifyCustomGestureStr(GestalHandle, const char* targets,
                                               const float* data, uint64_t numDataEntry,
                                               uint64_t entryLength) {
   constexpr const char* kName = "IdentifyCustomGestureStr";
+  CallLock lock;
   std::vector<std::string> names;
   MotionSample sample;
   const bool read = guarded(kName, [&] {
@@ -437,6 +480,7 @@ CustomGestureResult* IdentifyCustomGestureStr(GestalHandle, const char* targets,
 }
 
 int32_t GetGSCustomGestureRecognizeGestureInt(const CustomGestureResult* result) {
+  CallLock lock;
   if (result == nullptr) {
     reportFailure("GetGSCustomGestureRecognizeGestureInt", "the result is null");
     return -1;
@@ -452,6 +496,7 @@ int32_t GetGSCustomGestureRecognizeGestureInt(const CustomGestureResult* result)
 void GetGSCustomGestureRecognizeGestureStr(const CustomGestureResult* result, char* buffer,
                                            uint64_t bufferSize) {
   constexpr const char* kName = "GetGSCustomGestureRecognizeGestureStr";
+  CallLock lock;
   if (result == nullptr) {
     reportFailure(kName, "the result is null");
     if (buffer != nullptr) std::memset(buffer, 0, bufferSize);
@@ -462,6 +507,7 @@ void GetGSCustomGestureRecognizeGestureStr(const CustomGestureResult* result, ch
 }
 
 float GetGSCustomGestureRecognizeGestureConfidence(const CustomGestureResult* result) {
+  CallLock lock;
   if (result == nullptr) {
     reportFailure("GetGSCustomGestureRecognizeGestureConfidence", "the result is null");
     return 0.0f;
@@ -470,12 +516,14 @@ float GetGSCustomGestureRecognizeGestureConfidence(const CustomGestureResult* re
 }
 
 void DeleteGSCustomGestureRecognizeGesture(CustomGestureResult* result) {
+  CallLock lock;
   delete result;
 }
 
 bool IsCustomGestureExisted(GestalHandle, const float* data, uint64_t numDataEntry,
                             uint64_t entryLength) {
   constexpr const char* kName = "IsCustomGestureExisted";
+  CallLock lock;
   bool existed = false;
   MotionSample sample;
   const bool read =
@@ -483,7 +531,7 @@ bool IsCustomGestureExisted(GestalHandle, const float* data, uint64_t numDataEnt
   traceLine(">>> IsCustomGestureExisted >>>");
   if (read) {
     guarded(kName,
-            [&] { existed = currentEngine().IsCustomGestureExisted(kPlayerNameSpace, sample); });
+            [&] { existed = currentEngine()->IsCustomGestureExisted(kPlayerNameSpace, sample); });
   }
   traceLine("<<< IsCustomGestureExisted <<<");
   return existed;
@@ -493,6 +541,7 @@ bool IsTwoGestureSimilar(GestalHandle, const float* data1, uint64_t numDataEntry
                          uint64_t entryLength1, const float* data2, uint64_t numDataEntry2,
                          uint64_t entryLength2) {
   constexpr const char* kName = "IsTwoGestureSimilar";
+  CallLock lock;
   bool similar = false;
   MotionSample first;
   MotionSample second;
@@ -502,7 +551,7 @@ bool IsTwoGestureSimilar(GestalHandle, const float* data1, uint64_t numDataEntry
   });
   traceLine(">>> IsTwoGestureSimilar >>> Data1 Length: ", numDataEntry1,
             ", Data2 Length: ", numDataEntry2);
-  if (read) guarded(kName, [&] { similar = currentEngine().IsTwoGestureSimilar(first, second); });
+  if (read) guarded(kName, [&] { similar = currentEngine()->IsTwoGestureSimilar(first, second); });
   traceLine("<<< IsTwoGestureSimilar <<< isSimilar: ", similar ? "true" : "false");
   traceLine();
   return similar;

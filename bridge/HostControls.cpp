@@ -15,6 +15,7 @@ static_assert(GESTAL_LOG_ERROR == static_cast<int32_t>(GestalPrivate::LogLevel::
 extern "C" {
 
 void GestalSetLogHandler(GestalLogHandler handler, void* userData) {
+  GestalBridge::CallLock lock;
   GestalPrivate::setLogHandler(handler, userData);
 }
 

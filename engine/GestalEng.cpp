@@ -83,6 +83,21 @@ void GestalEng::readAction(int32_t actionIndex, Gestal::GSAction& action) {
 }
 
 Gestal::GSAction GestalEng::AddSignature(int32_t actionIndex, const MotionSample& sample) {
+  // A call that fails leaves neither rows nor held samples behind, so an enrolment never holds a
+  // sample that could not be stored (for an index that can never be stored, nothing at all).
+  EnrolmentState before = training_->saveEnrolment(actionIndex);
+  try {
+    SqliteTransaction call = db_->callTransaction();
+    Gestal::GSAction action = enrol(actionIndex, sample);
+    call.commit();
+    return action;
+  } catch (...) {
+    training_->restoreEnrolment(actionIndex, std::move(before));
+    throw;
+  }
+}
+
+Gestal::GSAction GestalEng::enrol(int32_t actionIndex, const MotionSample& sample) {
   Gestal::GSAction action;
   action.status = {0, {0.0f}, 0};
   try {
@@ -110,6 +125,7 @@ Gestal::GSAction GestalEng::IdentifySignature(const std::vector<int32_t>& candid
   action.status.error = 0;
   action.status.progress.asInt = -1;
   action.status.securityLevel = -1;
+  SqliteTransaction call = db_->callTransaction();
   try {
     std::vector<int32_t> accepted = recognition_->identify(candidates, sample);
     if (!accepted.empty()) {
@@ -126,11 +142,14 @@ Gestal::GSAction GestalEng::IdentifySignature(const std::vector<int32_t>& candid
     action.status.progress.asInt = 0;
     action.status.securityLevel = e.remainingLockSeconds;
   }
+  call.commit();
   return action;
 }
 
 void GestalEng::DeleteAction(int32_t actionIndex) {
+  SqliteTransaction call = db_->callTransaction();
   db_->delAction(actionIndex);
+  call.commit();
   training_->clearTraining(actionIndex);
 }
 
@@ -156,7 +175,10 @@ bool GestalEng::IsTwoGestureSimilar(const MotionSample& first, const MotionSampl
 
 void GestalEng::SetCustomGesture(const std::string& nameSpace, const std::string& gestureIndex,
                                  const std::vector<MotionSample>& recordings) {
-  gestures_->customGestureDB().replaceCustomSamples(nameSpace, gestureIndex, recordings);
+  GestalCustomGestureDB& store = gestures_->customGestureDB();
+  SqliteTransaction call = store.callTransaction();
+  store.replaceCustomSamples(nameSpace, gestureIndex, recordings);
+  call.commit();
 }
 
 CustomGestureResult GestalEng::IdentifyCustomGesture(const std::string& nameSpace,

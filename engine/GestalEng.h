@@ -18,7 +18,9 @@ class GestalTraining;
 class GestalRecognition;
 
 // The internal engine: owns the signature database, enrolment, identification and the gesture
-// recogniser, and turns the exceptions of enrolment and identification into error types.
+// recogniser, and turns the exceptions of enrolment and identification into error types. Each
+// operation that writes is one transaction on the one file it writes: everything it stores
+// commits together at its end, or nothing does (see docs/architecture.md).
 class GestalEng {
  public:
   // Builds the parts in this order: database, training, identification, gesture recogniser. The
@@ -57,6 +59,8 @@ class GestalEng {
   GestalDB& database() { return *db_; }
 
  private:
+  // One enrolment step inside the call's transaction.
+  Gestal::GSAction enrol(int32_t actionIndex, const MotionSample& sample);
   // Copies the stored record of the action into `action`.
   void readAction(int32_t actionIndex, Gestal::GSAction& action);
 

@@ -76,8 +76,8 @@ void GestalCustomGestureDB::replaceCustomSamples(const std::string& nameSpace,
                                                  const std::string& gestureIndex,
                                                  const std::vector<MotionSample>& samples) {
   delCustomSamples(nameSpace, gestureIndex);
-  // One insert per sample, each committing on its own and in sample order; the first failure
-  // stops the rest, and the rows already inserted stay.
+  // One insert per sample, in sample order; an SQL error stops the rest, and the rows already
+  // inserted stay (they commit with the call).
   for (const MotionSample& sample : samples) {
     SqliteStatement insert(*connection_, kInsertSample);
     insert.bind(1, nameSpace).bind(2, gestureIndex).bind(3, writeSampleText(sample));

@@ -28,6 +28,10 @@ class GestalCustomGestureDB {
                             const std::vector<MotionSample>& samples);
   void delCustomSamples(const std::string& nameSpace, const std::string& gestureIndex);
 
+  // Opens the scope of one call: its writes to the file commit together at commit(), or not at
+  // all (see SqliteTransaction).
+  SqliteTransaction callTransaction() { return SqliteTransaction(*connection_); }
+
  private:
   std::string path_;
   std::unique_ptr<SqliteConnection> connection_;

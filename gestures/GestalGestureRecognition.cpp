@@ -31,6 +31,25 @@ GestalGestureRecognition::GestalGestureRecognition(const std::string& directory)
 
 GestalGestureRecognition::~GestalGestureRecognition() = default;
 
+GestalPredefineGestureDB& GestalGestureRecognition::getPredefineGestureDB(
+    const std::string& modelName) {
+  for (OpenModel& model : openModels_) {
+    if (model.name == modelName) {
+      model.lastUse = ++modelUses_;
+      return *model.db;
+    }
+  }
+  // A failed open stores nothing, so the next use of the name tries again.
+  auto db = std::make_unique<GestalPredefineGestureDB>(directory_ + modelName);
+  if (openModels_.size() >= kOpenModelLimit) {
+    openModels_.erase(std::min_element(
+        openModels_.begin(), openModels_.end(),
+        [](const OpenModel& a, const OpenModel& b) { return a.lastUse < b.lastUse; }));
+  }
+  openModels_.push_back(OpenModel{modelName, std::move(db), ++modelUses_});
+  return *openModels_.back().db;
+}
+
 const std::vector<MotionSample>& GestalGestureRecognition::cachedCustomSamples(
     const std::string& nameSpace, const std::string& gestureIndex) {
   const std::string key = nameSpace + "_" + gestureIndex;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -18,8 +20,8 @@ struct CustomGestureResult {
   float confidence = 0.0f;     // the identified gesture's mean first-pass score
 };
 
-// The gesture recogniser: predefined gestures from model files, custom gestures from the custom
-// gesture database, each cached for the recogniser's life.
+// The gesture recogniser: predefined gestures from model files (a bounded number kept open),
+// custom gestures from the custom gesture database, cached for the recogniser's life.
 class GestalGestureRecognition {
  public:
   explicit GestalGestureRecognition(const std::string& directory);
@@ -28,6 +30,9 @@ class GestalGestureRecognition {
   GestalCustomGestureDB& customGestureDB() { return *customDB_; }
 
   // Predefined gestures.
+  // The model file of that name, opened on first use. At most kOpenModelLimit stay open: opening
+  // one more closes the least recently used, which is read again on its next use.
+  static constexpr std::size_t kOpenModelLimit = 8;
   GestalPredefineGestureDB& getPredefineGestureDB(const std::string& modelName);
   PredefinedGesture verifyPredefinedGesture(const std::string& modelName,
                                             const std::vector<std::string>& targets,
@@ -51,7 +56,14 @@ class GestalGestureRecognition {
 
   std::string directory_;
   std::unique_ptr<GestalCustomGestureDB> customDB_;
-  std::map<std::string, std::unique_ptr<GestalPredefineGestureDB>> predefinedDBs_;
+  // The open model files, at most kOpenModelLimit; the least recently used one is closed first.
+  struct OpenModel {
+    std::string name;
+    std::unique_ptr<GestalPredefineGestureDB> db;
+    uint64_t lastUse = 0;
+  };
+  std::vector<OpenModel> openModels_;
+  uint64_t modelUses_ = 0;
   std::map<std::string, std::vector<MotionSample>> customSamples_;
 };
 

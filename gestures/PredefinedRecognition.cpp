@@ -23,17 +23,6 @@ const PredefinedGesture* findGesture(const AdaboostClassifier& classifier,
 
 }  // namespace
 
-GestalPredefineGestureDB& GestalGestureRecognition::getPredefineGestureDB(
-    const std::string& modelName) {
-  auto entry = predefinedDBs_.find(modelName);
-  if (entry == predefinedDBs_.end()) {
-    // A failed open stores nothing, so the next use of the name tries again.
-    auto db = std::make_unique<GestalPredefineGestureDB>(directory_ + modelName);
-    entry = predefinedDBs_.emplace(modelName, std::move(db)).first;
-  }
-  return *entry->second;
-}
-
 PredefinedGesture GestalGestureRecognition::verifyPredefinedGesture(
     const std::string& modelName, const std::vector<std::string>& targets,
     const MotionSample& sample) {

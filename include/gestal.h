@@ -3,9 +3,17 @@
  *
  * A host loads libgestal.so, creates the controller helper object once with
  * GetControllerHelperObject or GetControllerHelperObjectWithConfig, passes it recorded motion and
- * calls Shutdown at the end. All calls are synchronous and run on the caller's thread; the library
- * starts no thread and takes no lock, so a host calls it from one thread at a time. Callbacks run
- * inside the call that takes them, just before it returns.
+ * calls Shutdown at the end. All calls are synchronous and run on the caller's thread. Callbacks
+ * run inside the call that takes them, just before it returns.
+ *
+ * Threads. Every function may be called from any thread. The library starts no thread; its
+ * functions take one process-wide lock, so calls from several threads run one after another. The
+ * lock is recursive: a callback may call any function of this header on its own thread, the
+ * record readers, another recognition call, Shutdown and the create calls included (an engine
+ * replaced that way is released once the call that runs the callback no longer uses it). A
+ * callback must not wait for another thread that calls the library, which would wait for the lock
+ * forever. GetControllerHelperVersion, GetActionIndex, GetErrorType and GestalVersion take no
+ * lock.
  *
  * Recordings. A recording is `numDataEntry` readings ("entries") of `entryLength` floats each, in
  * row-major order: entry i, field k is data[i * entryLength + k]. The ten fields of a reading are
@@ -34,12 +42,28 @@
  *
  * Failures. No C++ exception ever leaves a function of this header. When the engine fails (no
  * helper was ever created, a database file cannot be read or written, a stored record is
- * corrupt, out of memory), the function prints one line to stderr naming itself and the failure
- * and returns its neutral result: a null handle from the create calls (no handle becomes current),
- * false, 0.0f, -1, or a CustomGestureResult with an empty match. AddSignature and
- * IdentifySignature still call their callback, with GESTAL_ERROR_ENGINE_FAILURE in the status
- * block; VerifyGesture and VerifyPredefinedGesture still call theirs with no match (bestMatch -1,
- * or the empty name) and score and confidence 0.
+ * corrupt, out of memory), the function prints one line to stderr, "gestal: <function> failed:
+ * <reason>", and returns its neutral result: a null handle from the create calls (no handle
+ * becomes current), false (DeleteAction included), 0.0f, -1, or a CustomGestureResult with an
+ * empty match. AddSignature and IdentifySignature still call their callback, with
+ * GESTAL_ERROR_ENGINE_FAILURE in the status block; VerifyGesture and VerifyPredefinedGesture still
+ * call theirs with no match (bestMatch -1, or the empty name) and score and confidence 0.
+ *
+ * Stored data. Everything one call writes commits together, or nothing does: a call that fails has
+ * stored nothing, and AddSignature holds nothing more either (the enrolment goes on as if that
+ * call had not been made; an index of 0 or below, which can never be stored, holds no sample).
+ * Each call but the create calls waits for at most one commit. A write fails when SQLite reports a
+ * full disk, a read-only or unopenable file, an I/O error, a damaged file, or a lock that another
+ * process holds for more than 5 seconds; the reason then names the file and SQLite's message
+ * ("gestal: AddSignature failed: data/gestal.db: database or disk is full"). A file whose tables
+ * or rows are not what the library expects (an empty file, a missing table) is no such failure:
+ * the statement prints "<operation> SQL error: <message>", the call goes on with what it has and
+ * commits what succeeded. A stored value that does not read back fails the call with a reason
+ * naming the file, the table and the row. A new database file is built complete under a
+ * temporary name in the same directory and then linked into place: a crash never leaves a file
+ * without its tables, and a creation never replaces a file that another process made (it opens
+ * that one instead). Several processes may share a directory; each waits for the others' locks as
+ * described.
  *
  * Numbers stored as text (recordings, model weights) are read and written the same way whatever
  * locale the host has set (setlocale, std::locale::global): always with a full stop as decimal
@@ -181,7 +205,9 @@ GESTAL_API GestalHandle GetControllerHelperObject(const char* dbPath, uint64_t d
  * match thresholds of enrolment and identification (1.0 is the usual value). Returns the handle.
  * If a helper already exists, returns its handle unchanged and ignores the arguments. Returns null
  * (and prints one line on stderr) when the engine cannot be created, for instance when the
- * signature database cannot be opened. The handle stays valid until Shutdown. */
+ * signature database cannot be opened, and when a threshold is NaN, infinite or negative (then
+ * nothing is created). The handle stays valid until Shutdown; no later create returns the same
+ * handle value again. */
 GESTAL_API GestalHandle GetControllerHelperObjectWithConfig(const char* dbPath,
                                                             uint64_t dbPathLength,
                                                             float trainMatchThreshold,
@@ -195,8 +221,9 @@ GESTAL_API char* GetControllerHelperVersion(void* ignored, char** version, uint6
 
 /* Ends the current helper object and its trigger tables and callbacks. Does nothing when no helper
  * exists; a handle other than the current one is refused with a line on stderr. The engine and
- * its databases stay in use until a later create call replaces them, so
- * the recognition calls keep working after Shutdown. The handle is dangling afterwards. */
+ * its databases stay in use until a later create call replaces them, so the recognition calls
+ * keep working after Shutdown; a replaced engine is released with its open files. The handle is
+ * dangling afterwards. */
 GESTAL_API void Shutdown(GestalHandle handle);
 
 /* ---------------------------------------------------------------------------------------------
@@ -221,7 +248,8 @@ GESTAL_API void IdentifySignature(GestalHandle handle, const float* data, uint64
                                   GestalIdentifySignatureCallback callback);
 
 /* Deletes action `index` with its signatures and histories and ends an open enrolment of it.
- * Returns true, also for an action that never existed. */
+ * Returns true, also for an action that never existed; false when the deletion could not be
+ * stored (see Stored data). */
 GESTAL_API bool DeleteAction(GestalHandle handle, int32_t index);
 
 /* The action index of an action record; -1 for a null pointer. */
@@ -249,7 +277,9 @@ GESTAL_API int32_t GetGSGesture(const GestureVerifyResult* result);
  * `classifier`, among the gestures whose names lie one after another at `targets`, name i being
  * targetLengths[i] bytes long (`targetCount` names; 0 means every gesture of the model). The two
  * 64-bit arguments after the classifier name are ignored. The callback (may be null) receives the
- * best-matching name (read it with GetResultGesture), the score and the confidence. */
+ * best-matching name (read it with GetResultGesture), the score and the confidence. At most 8 model
+ * files stay open: using a ninth closes the least recently used one, which is read again from its
+ * file when it is next used. */
 GESTAL_API void VerifyPredefinedGesture(GestalHandle handle, const char* classifier,
                                         uint64_t classifierLength, uint64_t reserved1,
                                         uint64_t reserved2, const char* targets,
@@ -376,8 +406,8 @@ typedef void (*GestalLogHandler)(int32_t level, const char* text, void* userData
 /* Sends every line the library would write to stdout or stderr (trace lines, database messages,
  * failure reports) to `handler` instead, in the order written. A handler that does nothing silences
  * the library. Null restores the standard streams exactly. The handler is process-wide and stays
- * installed across Shutdown and later create calls; install or change it while no other call of
- * the library runs. */
+ * installed across Shutdown and later create calls. It takes the call lock, so a change waits for
+ * a call running on another thread and never lands in the middle of one. */
 GESTAL_API void GestalSetLogHandler(GestalLogHandler handler, void* userData);
 
 /* Switches on the lock after failed identifications for the engine of the current helper

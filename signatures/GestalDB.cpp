@@ -28,7 +28,7 @@ void runReporting(SqliteStatement& statement, const char* operation) {
 }
 
 // Runs a statement whose one parameter is an action index, such as a deletion of its rows.
-void runForAction(const SqliteConnection& connection, const char* sql, int32_t index,
+void runForAction(SqliteConnection& connection, const char* sql, int32_t index,
                   const char* operation) {
   SqliteStatement statement(connection, sql);
   statement.bind(1, int64_t{index});
@@ -49,10 +49,10 @@ GestalDB::~GestalDB() = default;
 
 std::vector<int32_t> GestalDB::getAllActionIndexes() {
   std::vector<int32_t> indexes;
-  SqliteStatement statement(*connection_, "select item_no from item");
+  SqliteStatement statement(*connection_, "select rowid, item_no from item");
   const int column = statement.column("item_no");
   while (statement.step()) {
-    if (column >= 0) indexes.push_back(std::stoi(statement.text(column)));
+    if (column >= 0) indexes.push_back(static_cast<int32_t>(statement.integer(column, "item")));
   }
   if (statement.failed()) reportError("getAllActionIndexes", statement.error());
   return indexes;
@@ -64,7 +64,7 @@ Gestal::GSAction GestalDB::getAction(int32_t index) {
   std::string cmd;
   int32_t strength = -1;
   {
-    SqliteStatement statement(*connection_, "select * from item where item_no = ?1");
+    SqliteStatement statement(*connection_, "select rowid, * from item where item_no = ?1");
     statement.bind(1, int64_t{index});
     const int indexColumn = statement.column("item_no");
     const int cmdColumn = statement.column("cmd");
@@ -73,10 +73,10 @@ Gestal::GSAction GestalDB::getAction(int32_t index) {
       int32_t rowIndex = 0;
       std::string rowCmd;
       int32_t rowStrength = -1;
-      if (indexColumn >= 0) rowIndex = std::stoi(statement.text(indexColumn));
+      if (indexColumn >= 0) rowIndex = static_cast<int32_t>(statement.integer(indexColumn, "item"));
       if (cmdColumn >= 0 && !statement.isNull(cmdColumn)) rowCmd = statement.text(cmdColumn);
       if (strengthColumn >= 0 && !statement.isNull(strengthColumn)) {
-        rowStrength = std::stoi(statement.text(strengthColumn));
+        rowStrength = static_cast<int32_t>(statement.integer(strengthColumn, "item"));
       }
       if (rowIndex <= 0) throw "Invalid action index (must > 0)";
       found = true;
@@ -103,10 +103,10 @@ int32_t GestalDB::getActionStrength(int32_t index) {
 
 int32_t GestalDB::getSignatureType(int32_t index) {
   int32_t type = 0;
-  SqliteStatement statement(*connection_, "select signType from item where item_no = ?1");
+  SqliteStatement statement(*connection_, "select signType, rowid from item where item_no = ?1");
   statement.bind(1, int64_t{index});
   while (statement.step()) {
-    if (statement.columnCount() > 0 && !statement.isNull(0)) type = std::stoi(statement.text(0));
+    if (!statement.isNull(0)) type = static_cast<int32_t>(statement.integer(0, "item"));
   }
   if (statement.failed()) reportError("getSignatureType", statement.error());
   return type;
@@ -158,14 +158,18 @@ void GestalDB::delAction(int32_t index) {
 std::vector<MotionSample> GestalDB::getLastNSignature(uint32_t count, int32_t index) {
   std::vector<MotionSample> samples;
   SqliteStatement statement(
-      *connection_, "select signature from sign where item_no = ?1 order by time desc limit ?2");
+      *connection_,
+      "select rowid, signature from sign where item_no = ?1 order by time desc limit ?2");
   // The count is a signed limit to SQLite: all bits set reads as -1, which means no limit.
   statement.bind(1, int64_t{index}).bind(2, int64_t{static_cast<int32_t>(count)});
   const int column = statement.column("signature");
   while (statement.step()) {
     // A non-finite value of a recording was stored as null; it comes back as NaN, as enrolled.
-    if (column >= 0) {
+    if (column < 0) continue;
+    try {
       samples.push_back(readSampleText(statement.text(column), NullValues::AsNaN));
+    } catch (const SampleTextError& e) {
+      statement.corruptRow("sign", std::string("signature does not decode: ") + e.what());
     }
   }
   if (statement.failed()) reportError("getLastNSignature", statement.error());
@@ -176,12 +180,12 @@ std::vector<MotionSample> GestalDB::getLastNSignature(uint32_t count, int32_t in
 int32_t GestalDB::getLastSignatureTime(int32_t index) {
   int64_t newest = -1;
   SqliteStatement statement(*connection_,
-                            "select time from sign where item_no = ?1 order by time desc");
+                            "select rowid, time from sign where item_no = ?1 order by time desc");
   statement.bind(1, int64_t{index});
   const int column = statement.column("time");
   while (statement.step()) {
     if (column < 0) continue;
-    const int64_t time = std::stoll(statement.text(column));
+    const int64_t time = statement.integer(column, "sign", INT64_MIN, INT64_MAX);
     if (time > newest) newest = time;
   }
   if (statement.failed()) {
@@ -199,7 +203,7 @@ int32_t GestalDB::getSignatureCount(int32_t index) {
   SqliteStatement statement(*connection_, "select count(time) from sign where item_no = ?1");
   statement.bind(1, int64_t{index});
   while (statement.step()) {
-    if (statement.columnCount() > 0) count = std::stoi(statement.text(0));
+    if (statement.columnCount() > 0) count = static_cast<int32_t>(statement.integer(0, "sign"));
   }
   if (statement.failed()) {
     reportError("getSignatureCount", statement.error());
@@ -293,11 +297,12 @@ int32_t GestalDB::getFailedVerificationCount(int32_t index) {
   {
     SqliteStatement statement(
         *connection_,
-        "select verify_result from verify_history where action_index = ?1 order by time desc");
+        "select rowid, verify_result from verify_history where action_index = ?1 order by time "
+        "desc");
     statement.bind(1, int64_t{index});
     const int column = statement.column("verify_result");
     while (statement.step()) {
-      if (column >= 0) results.push_back(std::stoi(statement.text(column)) != 0);
+      if (column >= 0) results.push_back(statement.integer(column, "verify_history") != 0);
     }
     if (statement.failed()) {
       reportError("getActionCount", statement.error());
@@ -316,19 +321,21 @@ int32_t GestalDB::getSecondsSinceLastFailure(int32_t index) {
   // An aggregate yields one row; SQLite takes the bare verify_result from the row with the
   // largest time.
   SqliteStatement statement(
-      *connection_, "select max(time), verify_result from verify_history where action_index = ?1");
+      *connection_,
+      "select max(time), verify_result, rowid from verify_history where action_index = ?1");
   statement.bind(1, int64_t{index});
   const int resultColumn = statement.column("verify_result");
+  const int rowidColumn = statement.column("rowid");
   int64_t failureTime = -1;
   while (statement.step()) {
     bool newestIsSuccess = true;
     int64_t time = -1;
     for (int column = 0, n = statement.columnCount(); column < n; ++column) {
-      if (statement.isNull(column)) continue;
+      if (statement.isNull(column) || column == rowidColumn) continue;
       if (column == resultColumn) {
-        newestIsSuccess = std::stoi(statement.text(column)) != 0;
+        newestIsSuccess = statement.integer(column, "verify_history") != 0;
       } else {
-        time = std::stoll(statement.text(column));
+        time = statement.integer(column, "verify_history", INT64_MIN, INT64_MAX);
       }
     }
     failureTime = newestIsSuccess ? -1 : time;

@@ -15,7 +15,10 @@ namespace GestalPrivate {
 // The store of enrolled signatures: the file "gestal.db" in the database directory, with the
 // tables item (actions), sign (stored signatures), adapt_strength (adaptive-strength histories)
 // and verify_history (failed identifications). Every call reads or writes the file; nothing is
-// cached. SQL errors are printed to stderr as "<operation> SQL error: <message>" and absorbed.
+// cached. SQL errors are printed to stderr as "<operation> SQL error: <message>" and absorbed;
+// environmental failures (full disk, read-only file, I/O error, lock held too long, damaged file)
+// throw StoreFault, and a stored value that does not read back throws std::runtime_error naming
+// the file, table and row.
 class GestalDB {
  public:
   // Opens directory + "gestal.db", creating it with its tables when missing. Throws
@@ -24,6 +27,10 @@ class GestalDB {
   virtual ~GestalDB();
 
   const std::string& path() const { return path_; }
+
+  // Opens the scope of one call: its writes to the file commit together at commit(), or not at
+  // all (see SqliteTransaction).
+  SqliteTransaction callTransaction() { return SqliteTransaction(*connection_); }
 
   std::vector<int32_t> getAllActionIndexes();
   // Fills actionIndex, cmd, strength and remainingSignatures; index -1 when there is no action.

@@ -109,6 +109,22 @@ bool consistent(const GestalCore& core, const Samples& samples, uint32_t type) {
   return true;
 }
 
+template <class Value>
+std::optional<Value> entryOf(const std::map<int32_t, Value>& map, int32_t key) {
+  auto entry = map.find(key);
+  if (entry == map.end()) return std::nullopt;
+  return entry->second;
+}
+
+template <class Value>
+void putBack(std::map<int32_t, Value>& map, int32_t key, std::optional<Value> value) {
+  if (value) {
+    map[key] = std::move(*value);
+  } else {
+    map.erase(key);
+  }
+}
+
 }  // namespace
 
 GestalTraining::GestalTraining(GestalDB* db, const GSEnginePreferenceParameters& profile,
@@ -123,6 +139,17 @@ void GestalTraining::clearTraining(int32_t actionIndex) {
   pending_.erase(actionIndex);
   postureFailures_.erase(actionIndex);
   motionFailures_.erase(actionIndex);
+}
+
+EnrolmentState GestalTraining::saveEnrolment(int32_t actionIndex) const {
+  return EnrolmentState{entryOf(pending_, actionIndex), entryOf(postureFailures_, actionIndex),
+                        entryOf(motionFailures_, actionIndex)};
+}
+
+void GestalTraining::restoreEnrolment(int32_t actionIndex, EnrolmentState state) {
+  putBack(pending_, actionIndex, std::move(state.held));
+  putBack(postureFailures_, actionIndex, state.postureFailures);
+  putBack(motionFailures_, actionIndex, state.motionFailures);
 }
 
 uint32_t GestalTraining::signatureTypeOf(const std::vector<MotionSample>& samples) const {

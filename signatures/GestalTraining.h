@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/GSEnginePreferenceParameters.h"
@@ -19,6 +20,14 @@ struct TrainingResult {
   int32_t complexity = 0;  // complexity level of a first sample, else 0
 };
 
+// The open enrolment of one action as it stands between two calls: its held samples and failure
+// counters (each absent when the action has none).
+struct EnrolmentState {
+  std::optional<std::vector<MotionSample>> held;
+  std::optional<int32_t> postureFailures;
+  std::optional<int32_t> motionFailures;
+};
+
 // Enrols a signature for a numbered action from repeated performances, held in memory until they
 // agree well enough; then stores them with the action's strength level and signature type.
 class GestalTraining {
@@ -32,6 +41,11 @@ class GestalTraining {
   TrainingResult train(int32_t actionIndex, const MotionSample& sample);
   // Forgets the open enrolment of the action and its failure counters.
   void clearTraining(int32_t actionIndex);
+
+  // A copy of the action's open enrolment, and its return, for a call whose writes failed: the
+  // enrolment then goes on as if that call had not been made.
+  EnrolmentState saveEnrolment(int32_t actionIndex) const;
+  void restoreEnrolment(int32_t actionIndex, EnrolmentState state);
 
   void setSecurityLevel(int32_t level) { securityLevel_ = level; }
   void setHighestStrengthLevel(int32_t level) { highestStrengthLevel_ = level; }

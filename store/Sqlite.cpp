@@ -1,7 +1,14 @@
 #include "store/Sqlite.h"
 #include "core/Log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 namespace GestalPrivate {
@@ -13,12 +20,36 @@ bool fileIsReadable(const std::string& path) {
   return true;
 }
 
-SqliteConnection::SqliteConnection(const std::string& path) {
+bool isEnvironmentalFault(int resultCode) {
+  switch (resultCode & 0xFF) {
+    case SQLITE_FULL:
+    case SQLITE_READONLY:
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_NOMEM:
+    case SQLITE_PERM:
+    case SQLITE_PROTOCOL:
+    case SQLITE_NOLFS:
+      return true;
+    default:
+      return false;
+  }
+}
+
+StoreFault::StoreFault(const std::string& path, const std::string& message, int resultCode)
+    : std::runtime_error(path + ": " + message), resultCode_(resultCode) {}
+
+SqliteConnection::SqliteConnection(const std::string& path) : path_(path) {
   if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) {
     std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
     close();
     throw std::runtime_error("Can't open database: " + message + "\n");
   }
+  sqlite3_busy_timeout(db_, kBusyTimeoutMillis);
 }
 
 SqliteConnection::~SqliteConnection() {
@@ -40,43 +71,92 @@ bool SqliteConnection::exec(const std::string& sql, std::string& error) {
   return false;
 }
 
-SqliteStatement::SqliteStatement(const SqliteConnection& connection, std::string_view sql)
-    : db_(connection.handle()) {
-  if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &statement_, nullptr) !=
-      SQLITE_OK) {
-    recordError();
+void SqliteConnection::checkFault(int resultCode) {
+  if (throwsFaults_ && isEnvironmentalFault(resultCode)) fault(resultCode);
+}
+
+void SqliteConnection::fault(int resultCode) {
+  faulted_ = true;
+  throw StoreFault(path_, sqlite3_errmsg(db_), resultCode);
+}
+
+void SqliteConnection::beginWriteIfScoped() {
+  if (scopeDepth_ == 0 || sqlite3_get_autocommit(db_) == 0) return;
+  const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) fault(rc);
+}
+
+SqliteTransaction::SqliteTransaction(SqliteConnection& connection) : connection_(connection) {
+  if (connection_.scopeDepth_++ == 0) connection_.faulted_ = false;
+}
+
+SqliteTransaction::~SqliteTransaction() {
+  if (done_ || --connection_.scopeDepth_ != 0) return;
+  sqlite3* db = connection_.db_;
+  if (sqlite3_get_autocommit(db) != 0) return;
+  // The call is failing and its exception is on its way to the host: what it wrote stays unless
+  // the connection failed.
+  if (!connection_.faulted_ && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
+    return;
   }
+  if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void SqliteTransaction::commit() {
+  if (done_) return;
+  done_ = true;
+  sqlite3* db = connection_.db_;
+  if (--connection_.scopeDepth_ != 0 || sqlite3_get_autocommit(db) != 0) return;
+  const int rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) return;
+  StoreFault failure(connection_.path_, sqlite3_errmsg(db), rc);
+  connection_.faulted_ = true;
+  // A commit that could not take its lock leaves the transaction open.
+  if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  throw failure;
+}
+
+SqliteStatement::SqliteStatement(SqliteConnection& connection, std::string_view sql)
+    : connection_(connection) {
+  const int rc = sqlite3_prepare_v2(connection_.handle(), sql.data(), static_cast<int>(sql.size()),
+                                    &statement_, nullptr);
+  if (rc != SQLITE_OK) recordError(rc);
 }
 
 SqliteStatement::~SqliteStatement() {
   sqlite3_finalize(statement_);
 }
 
-void SqliteStatement::recordError() {
-  if (error_.empty()) error_ = sqlite3_errmsg(db_);
+void SqliteStatement::recordError(int resultCode) {
+  connection_.checkFault(resultCode);
+  if (error_.empty()) error_ = sqlite3_errmsg(connection_.handle());
   if (error_.empty()) error_ = "unknown error";
 }
 
 SqliteStatement& SqliteStatement::bind(int position, int64_t value) {
-  if (statement_ != nullptr && sqlite3_bind_int64(statement_, position, value) != SQLITE_OK) {
-    recordError();
-  }
+  if (statement_ == nullptr) return *this;
+  const int rc = sqlite3_bind_int64(statement_, position, value);
+  if (rc != SQLITE_OK) recordError(rc);
   return *this;
 }
 
 SqliteStatement& SqliteStatement::bind(int position, std::string_view text) {
-  if (statement_ != nullptr && sqlite3_bind_text64(statement_, position, text.data(), text.size(),
-                                                   SQLITE_TRANSIENT, SQLITE_UTF8) != SQLITE_OK) {
-    recordError();
-  }
+  if (statement_ == nullptr) return *this;
+  const int rc = sqlite3_bind_text64(statement_, position, text.data(), text.size(),
+                                     SQLITE_TRANSIENT, SQLITE_UTF8);
+  if (rc != SQLITE_OK) recordError(rc);
   return *this;
 }
 
 bool SqliteStatement::step() {
   if (statement_ == nullptr || failed()) return false;
-  int rc = sqlite3_step(statement_);
+  if (!started_) {
+    started_ = true;
+    if (sqlite3_stmt_readonly(statement_) == 0) connection_.beginWriteIfScoped();
+  }
+  const int rc = sqlite3_step(statement_);
   if (rc == SQLITE_ROW) return true;
-  if (rc != SQLITE_DONE) recordError();
+  if (rc != SQLITE_DONE) recordError(rc);
   return false;
 }
 
@@ -109,10 +189,102 @@ std::string SqliteStatement::text(int column) const {
                      static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
 }
 
+int64_t SqliteStatement::integer(int column, const char* table, int64_t min, int64_t max) const {
+  const std::string value = text(column);
+  std::size_t i = 0;
+  while (i < value.size() && (value[i] == ' ' || (value[i] >= '\t' && value[i] <= '\r'))) ++i;
+  const bool negative = i < value.size() && value[i] == '-';
+  if (i < value.size() && (value[i] == '-' || value[i] == '+')) ++i;
+  const std::size_t digits = i;
+  // Accumulated as a negative number, whose range holds every int64_t.
+  int64_t number = 0;
+  bool inRange = true;
+  for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+    const int digit = value[i] - '0';
+    if (number < (INT64_MIN + digit) / 10) inRange = false;
+    if (inRange) number = number * 10 - digit;
+  }
+  if (i == digits) {
+    corruptRow(table, std::string(sqlite3_column_name(statement_, column)) + " '" + value +
+                          "' is not a decimal integer");
+  }
+  if (!negative && number == INT64_MIN) inRange = false;
+  if (!negative) number = -number;
+  if (!inRange || number < min || number > max) {
+    corruptRow(table, std::string(sqlite3_column_name(statement_, column)) + " '" + value +
+                          "' is out of range");
+  }
+  return number;
+}
+
+void SqliteStatement::corruptRow(const char* table, const std::string& problem) const {
+  const int rowid = column("rowid");
+  const std::string row = rowid >= 0 ? "row " + text(rowid) : "a row";
+  throw std::runtime_error(connection_.path() + ": table " + table + ", " + row + ": " + problem);
+}
+
+namespace {
+
+// A name in the same directory as `path` that no other creation (of this or another process)
+// uses.
+std::string temporaryNameFor(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  return path + ".creating-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+// Makes the new directory entry durable.
+void syncDirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+enum class Created { Yes, ByAnotherProcess };
+
+// Builds the file with its tables under a temporary name and links it to `path`, which never
+// replaces a file that exists there. Throws (after printing) when the tables cannot be created.
+Created createDatabase(const std::string& path, const SchemaMessages& messages) {
+  const std::string temporary = temporaryNameFor(path);
+  try {
+    SqliteConnection building(temporary);
+    logLine(LogLevel::Info, "creating DB tables");
+    std::string error;
+    if (!building.exec(messages.createTables, error)) {
+      logFormat(LogLevel::Error, messages.createError, error.c_str());
+      throw std::runtime_error(messages.createFailure);
+    }
+  } catch (...) {
+    std::remove(temporary.c_str());
+    throw;
+  }
+  int linked = ::link(temporary.c_str(), path.c_str());
+  const int linkError = errno;
+  if (linked != 0 && linkError != EEXIST) {
+    // A file system without hard links: renaming is the next best, and only races with another
+    // process creating the same file in the same instant.
+    linked = std::rename(temporary.c_str(), path.c_str());
+  }
+  std::remove(temporary.c_str());
+  if (linked != 0 && linkError == EEXIST) return Created::ByAnotherProcess;
+  if (linked != 0) {
+    logFormat(LogLevel::Error, messages.createError, std::strerror(linkError));
+    throw std::runtime_error(messages.createFailure);
+  }
+  syncDirectoryOf(path);
+  logLine(LogLevel::Info, messages.createSuccess);
+  return Created::Yes;
+}
+
+}  // namespace
+
 std::unique_ptr<SqliteConnection> openVersionedDatabase(const std::string& path,
                                                         const SchemaMessages& messages) {
   // Opening creates a missing file, so existence must be tested first.
-  const bool existed = fileIsReadable(path);
+  const bool existed =
+      fileIsReadable(path) || createDatabase(path, messages) == Created::ByAnotherProcess;
   auto connection = std::make_unique<SqliteConnection>(path);
 
   if (existed) {
@@ -128,18 +300,8 @@ std::unique_ptr<SqliteConnection> openVersionedDatabase(const std::string& path,
       throw std::runtime_error("check DB schema version failed");
     }
     logFormat(LogLevel::Info, messages.versionFormat, version);
-    return connection;
   }
-
-  logLine(LogLevel::Info, "creating DB tables");
-  std::string error;
-  if (!connection->exec(messages.createTables, error)) {
-    logFormat(LogLevel::Error, messages.createError, error.c_str());
-    connection->close();
-    std::remove(path.c_str());
-    throw std::runtime_error(messages.createFailure);
-  }
-  logLine(LogLevel::Info, messages.createSuccess);
+  connection->throwEnvironmentalFaults();
   return connection;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -13,7 +14,28 @@ namespace GestalPrivate {
 // because opening creates a missing file.
 bool fileIsReadable(const std::string& path);
 
-// An open SQLite connection, closed by the destructor.
+// How long a statement waits for a lock that another connection or process holds before it fails
+// with SQLITE_BUSY.
+constexpr int kBusyTimeoutMillis = 5000;
+
+// True for the SQLite result codes that come from the machine rather than from the statement or
+// the file's contents: full disk, read-only or unopenable file, I/O error, a lock held beyond the
+// wait, a damaged file, no memory.
+bool isEnvironmentalFault(int resultCode);
+
+// A statement of a store failed for an environmental reason (see isEnvironmentalFault). The call
+// that ran it rolls its writes back and fails; what() is "<file path>: <SQLite's message>".
+class StoreFault : public std::runtime_error {
+ public:
+  StoreFault(const std::string& path, const std::string& message, int resultCode);
+  int resultCode() const { return resultCode_; }
+
+ private:
+  int resultCode_;
+};
+
+// An open SQLite connection, closed by the destructor. Every connection waits up to
+// kBusyTimeoutMillis for locks.
 class SqliteConnection {
  public:
   // Opens (and creates when missing) the database file. On failure closes what was opened and
@@ -24,6 +46,7 @@ class SqliteConnection {
   SqliteConnection& operator=(const SqliteConnection&) = delete;
 
   sqlite3* handle() const { return db_; }
+  const std::string& path() const { return path_; }
 
   // Runs one or more statements that return no rows. Returns true on success; otherwise stores
   // SQLite's message in `error`.
@@ -32,15 +55,58 @@ class SqliteConnection {
   // Closes the connection early (the destructor then does nothing).
   void close();
 
+  // From now on a statement failing for an environmental reason throws StoreFault instead of
+  // reporting an SQL error. The stores that the engine writes turn this on once they are open.
+  void throwEnvironmentalFaults() { throwsFaults_ = true; }
+  bool throwsEnvironmentalFaults() const { return throwsFaults_; }
+  // Throws StoreFault for `resultCode` when it is environmental and faults are thrown.
+  void checkFault(int resultCode);
+
  private:
+  friend class SqliteStatement;
+  friend class SqliteTransaction;
+
+  // Called before a statement that writes: inside a call's transaction scope, opens the write
+  // transaction unless it is open already.
+  void beginWriteIfScoped();
+  // Throws StoreFault with SQLite's message and remembers that the call's writes must not stay.
+  [[noreturn]] void fault(int resultCode);
+
+  std::string path_;
   sqlite3* db_ = nullptr;
+  bool throwsFaults_ = false;
+  int scopeDepth_ = 0;
+  bool faulted_ = false;
+};
+
+// All that one exported call writes through one connection, committed together or not at all.
+// Nothing happens until the first statement that writes: it opens the transaction with
+// BEGIN IMMEDIATE (waiting for other processes like any lock), so calls that only read never take
+// the write lock. commit() ends it. When the scope ends without commit(), an environmental fault
+// of the connection rolls everything back; any other exception keeps what was written before it,
+// as statements that commit one by one would have. A statement failing with an ordinary SQL error
+// (no such table, ...) undoes only itself. Scopes nest: only the outermost one commits.
+class SqliteTransaction {
+ public:
+  explicit SqliteTransaction(SqliteConnection& connection);
+  ~SqliteTransaction();
+  SqliteTransaction(const SqliteTransaction&) = delete;
+  SqliteTransaction& operator=(const SqliteTransaction&) = delete;
+
+  // Commits the writes made since the scope opened. Throws StoreFault when the commit fails (the
+  // writes are rolled back).
+  void commit();
+
+ private:
+  SqliteConnection& connection_;
+  bool done_ = false;
 };
 
 // One prepared statement with bound parameters, finalised by the destructor, so an exception
 // thrown while reading rows never leaves a statement open.
 class SqliteStatement {
  public:
-  SqliteStatement(const SqliteConnection& connection, std::string_view sql);
+  SqliteStatement(SqliteConnection& connection, std::string_view sql);
   ~SqliteStatement();
   SqliteStatement(const SqliteStatement&) = delete;
   SqliteStatement& operator=(const SqliteStatement&) = delete;
@@ -50,7 +116,7 @@ class SqliteStatement {
   SqliteStatement& bind(int position, std::string_view text);
 
   // Advances to the next row: true when a row is ready, false when the statement is done or
-  // failed (see failed()).
+  // failed (see failed()). Throws StoreFault on an environmental failure of a store connection.
   bool step();
   // Steps until done; returns false on failure.
   bool run();
@@ -65,12 +131,21 @@ class SqliteStatement {
   bool isNull(int column) const;
   // The column's value as text (an integer column gives its decimal text).
   std::string text(int column) const;
+  // The column's text read as a decimal integer the way the C library's conversion reads it
+  // (leading white space, a sign, the digits up to the first other character). A text without a
+  // number, or with one outside [min, max], is a corrupt row (see corruptRow).
+  int64_t integer(int column, const char* table, int64_t min = INT32_MIN,
+                  int64_t max = INT32_MAX) const;
+  // Throws std::runtime_error "<file path>: table <table>, row <rowid>: <problem>"; the row is
+  // named by the statement's column "rowid" when it selects one.
+  [[noreturn]] void corruptRow(const char* table, const std::string& problem) const;
 
  private:
-  void recordError();
+  void recordError(int resultCode);
 
-  sqlite3* db_;
+  SqliteConnection& connection_;
   sqlite3_stmt* statement_ = nullptr;
+  bool started_ = false;
   std::string error_;
 };
 
@@ -84,8 +159,11 @@ struct SchemaMessages {
 };
 
 // Opens the database file at `path`. An existing file is accepted whatever its user_version,
-// which is printed; a missing file is created with its tables. On failure the error is printed
-// and std::runtime_error thrown; a file whose tables could not be created is removed again.
+// which is printed; a missing file is created complete with its tables under a temporary name in
+// the same directory and then linked into place, so no other process and no crash ever sees it
+// without its tables. When another process creates the file first, that file is opened instead.
+// On failure the error is printed and std::runtime_error thrown; only the temporary file is
+// removed. The returned connection throws StoreFault on environmental failures.
 std::unique_ptr<SqliteConnection> openVersionedDatabase(const std::string& path,
                                                         const SchemaMessages& messages);
 

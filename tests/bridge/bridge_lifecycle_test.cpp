@@ -1,8 +1,15 @@
 // The helper's life through the exported functions: create, second create, shutdown, create again.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <iterator>
+#include <limits>
 #include <string>
+#include <vector>
 
 #include "engine/GSEngine.h"
 #include "gestal.h"
@@ -103,6 +110,97 @@ TEST(HelperLifecycle, UnopenableDatabaseGivesNoHandle) {
   EXPECT_EQ(err.take(),
             "gestal: GetControllerHelperObject failed: Can't open database: unable to open "
             "database file\n");
+}
+
+TEST(HelperLifecycle, NonFiniteOrNegativeThresholdsAreRefused) {
+  TempDir dir;
+  CaptureOutput err(2);
+  CaptureOutput out;
+  EXPECT_EQ(create(dir, std::numeric_limits<float>::quiet_NaN(), 1.0f), nullptr);
+  EXPECT_EQ(create(dir, 1.0f, -1.0f), nullptr);
+  EXPECT_EQ(create(dir, 1.0f, std::numeric_limits<float>::infinity()), nullptr);
+  EXPECT_EQ(out.take(), "");
+  EXPECT_EQ(err.take(),
+            "gestal: GetControllerHelperObjectWithConfig failed: the training match threshold nan "
+            "is not a finite number of 0 or more\n"
+            "gestal: GetControllerHelperObjectWithConfig failed: the verification match "
+            "threshold -1 is not a finite number of 0 or more\n"
+            "gestal: GetControllerHelperObjectWithConfig failed: the verification match "
+            "threshold inf is not a finite number of 0 or more\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("gestal.db")));
+}
+
+std::size_t openDescriptors() {
+  return static_cast<std::size_t>(std::distance(
+      std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator()));
+}
+
+TEST(HelperLifecycle, CreateShutdownCyclesReleaseEveryEngineAndNeverReuseAHandle) {
+  TempDir dir;
+  std::vector<GestalHandle> handles;
+  handles.reserve(1020);
+  CaptureOutput out;
+  CaptureOutput err(2);
+  auto cycle = [&] {
+    GestalHandle handle = create(dir);
+    handles.push_back(handle);
+    Shutdown(handle);
+  };
+  for (int i = 0; i < 20; ++i) cycle();
+  const std::size_t descriptors = openDescriptors();
+  const std::size_t heap = mallinfo2().uordblks;
+  for (int i = 0; i < 1000; ++i) cycle();
+  const std::size_t descriptorsAfter = openDescriptors();
+  const std::size_t heapAfter = mallinfo2().uordblks;
+
+  // A handle from before a Shutdown does not end the helper created since.
+  GestalHandle stale = handles.front();
+  GestalHandle current = create(dir);
+  Shutdown(stale);
+  const bool currentWorks = SetTriggeringMask(current, 0, 1, 1);
+  Shutdown(current);
+  out.take();
+  EXPECT_EQ(err.take(),
+            "gestal: Shutdown failed: the handle is not the current controller helper handle\n");
+
+  EXPECT_EQ(descriptorsAfter, descriptors);
+  // A sanitizer's allocator reports no heap figures.
+  if (heap != 0) {
+    EXPECT_LT(heapAfter, heap + 16 * 1024) << "from " << heap;
+  }
+  std::printf(
+      "1000 create/Shutdown cycles: %zu descriptors before, %zu after; %zu heap bytes in "
+      "use before, %zu after\n",
+      descriptors, descriptorsAfter, heap, heapAfter);
+  handles.push_back(current);
+  std::sort(handles.begin(), handles.end());
+  EXPECT_EQ(std::unique(handles.begin(), handles.end()), handles.end()) << "a handle came twice";
+  EXPECT_TRUE(currentWorks);
+}
+
+TempDir* replacementDir = nullptr;
+GestalHandle replacement = nullptr;
+void replaceHelperInCallback(GestalAction*, GestalStatusBlock* status, int32_t, int32_t) {
+  Shutdown(replacement);
+  replacement = create(*replacementDir);
+  lastIdentifyError = GetErrorType(status);
+}
+
+TEST(HelperLifecycle, ACallbackMayReplaceTheEngineOfTheCallItRunsIn) {
+  TempDir first;
+  TempDir second;
+  replacementDir = &second;
+  CaptureOutput out;
+  replacement = create(first);
+  IdentifySignature(replacement, nullptr, 0, 10, nullptr, 0, replaceHelperInCallback);
+  const float entry[10] = {0, 1, 2, 3, 0, 0, 0, 1, 0, 0};
+  const int32_t lengths[] = {1};
+  const int32_t entryLengths[] = {10};
+  SetCustomGesture(replacement, 4, entry, 1, lengths, entryLengths);
+  Shutdown(replacement);
+  out.take();
+  EXPECT_EQ(lastIdentifyError, GESTAL_ERROR_NO_MATCH);
+  EXPECT_TRUE(std::filesystem::exists(second.file("gestal_custom.db")));
 }
 
 TEST(TriggerExports, ActOnlyThroughTheCurrentHandle) {
