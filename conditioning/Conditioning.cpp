@@ -14,18 +14,18 @@ using GestalPrivate::kSecondaryX;
 using GestalPrivate::kTime;
 using GestalPrivate::MotionEntry;
 
-AxisMap parseAxisMap(std::string_view spec) {
+AxisMap parseAxisMap(std::string_view text) {
   const auto invalid = [&](const std::string& why) {
-    return std::invalid_argument("axis map '" + std::string(spec) + "': " + why +
+    return std::invalid_argument("axis map '" + std::string(text) + "': " + why +
                                  " (expected three of x, y, z, each once, e.g. x,-z,y)");
   };
   AxisMap map;
   std::array<bool, 3> used{};
   std::size_t start = 0;
   for (int axis = 0; axis < 3; ++axis) {
-    const std::size_t end = axis < 2 ? spec.find(',', start) : spec.size();
+    const std::size_t end = axis < 2 ? text.find(',', start) : text.size();
     if (end == std::string_view::npos) throw invalid("fewer than three axes");
-    std::string_view token = spec.substr(start, end - start);
+    std::string_view token = text.substr(start, end - start);
     while (!token.empty() && token.front() == ' ') token.remove_prefix(1);
     while (!token.empty() && token.back() == ' ') token.remove_suffix(1);
     int sign = 1;

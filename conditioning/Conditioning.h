@@ -19,15 +19,15 @@ inline constexpr double kStandardGravity = 9.80665;
 // Cut-off of the low-pass whose output is taken as gravity: slower than any hand gesture.
 inline constexpr double kDefaultGravityCutoffHz = 0.5;
 
-// Output axis k (x, y, z) is sign[k] times input axis source[k]; parsed from a spec such as
+// Output axis k (x, y, z) is sign[k] times input axis source[k]; parsed from a text such as
 // "x,-z,y" (the new x is the old x, the new y the old -z, the new z the old y).
 struct AxisMap {
   std::array<int, 3> source{0, 1, 2};
   std::array<int, 3> sign{1, 1, 1};
 };
 
-// Throws std::invalid_argument with a message naming the spec when it is not three distinct axes.
-AxisMap parseAxisMap(std::string_view spec);
+// Throws std::invalid_argument with a message naming the text when it is not three distinct axes.
+AxisMap parseAxisMap(std::string_view text);
 
 // Applies the map to the primary, secondary and direction vectors alike: they share one frame.
 void remapAxes(MotionSample& sample, const AxisMap& map);

@@ -41,12 +41,12 @@ def _like(recording, rows):
     return rows
 
 
-def parse_axis_map(spec):
+def parse_axis_map(text):
     """'x,-z,y' -> ((0, 2, 1), (1, -1, 1)): new axis k is sign[k] times old axis source[k]."""
     hint = " (expected three of x, y, z, each once, e.g. x,-z,y)"
-    tokens = spec.split(",")
+    tokens = text.split(",")
     if len(tokens) < 3:
-        raise ValueError("axis map '%s': fewer than three axes%s" % (spec, hint))
+        raise ValueError("axis map '%s': fewer than three axes%s" % (text, hint))
     source, sign, used = [], [], set()
     for token in tokens[:2] + [",".join(tokens[2:])]:
         token = token.strip(" ")
@@ -55,9 +55,9 @@ def parse_axis_map(spec):
             s = -1 if token[0] == "-" else 1
             token = token[1:]
         if len(token) != 1 or token not in "xyz":
-            raise ValueError("axis map '%s': '%s' is not an axis%s" % (spec, token, hint))
+            raise ValueError("axis map '%s': '%s' is not an axis%s" % (text, token, hint))
         if token in used:
-            raise ValueError("axis map '%s': axis %s appears twice%s" % (spec, token, hint))
+            raise ValueError("axis map '%s': axis %s appears twice%s" % (text, token, hint))
         used.add(token)
         source.append("xyz".index(token))
         sign.append(s)
@@ -65,7 +65,7 @@ def parse_axis_map(spec):
 
 
 def remap_axes(recording, axes):
-    """Applies an axis map (a spec or a parsed map) to the primary, secondary and direction
+    """Applies an axis map (its text or a parsed map) to the primary, secondary and direction
     vectors alike."""
     source, sign = parse_axis_map(axes) if isinstance(axes, str) else axes
     rows = _rows(recording)
