@@ -195,6 +195,7 @@ TEST(TriggerExports, ActOnlyThroughTheCurrentHandle) {
   GestalHandle handle = create(dir);
   EXPECT_TRUE(SetTriggeringMask(handle, 1, 0xFF, 0));
   EXPECT_FALSE(SetTriggeringMask(handle, 2, 0xFF, 0));
+  EXPECT_FALSE(SetTriggeringMask(handle, 0, 0xFF, 2));
   EXPECT_FALSE(SetTriggeringMask(nullptr, 0, 0xFF, 0));
   SetTriggerStartKeys(handle, 3, 7, true);
   ClearTriggerStartKeys(handle, 1);
