@@ -1,8 +1,18 @@
 #include "bridge/ControllerHelper.h"
 #include "bridge/CallTrace.h"
 
+#include <optional>
+
 namespace GestalBridge {
 namespace {
+
+// The controller selected by a start/end key selector: bit 0 selects controller 0, otherwise bit 1
+// selects controller 1; neither bit selects nothing.
+std::optional<int32_t> selectedController(int32_t selector) {
+  if ((selector & 1) != 0) return 0;
+  if ((selector & 2) != 0) return 1;
+  return std::nullopt;
+}
 
 void setKeys(TriggerTable& table, int32_t selector, uint64_t keys, bool flag) {
   if (auto controller = selectedController(selector)) {
@@ -15,12 +25,6 @@ void clearKeys(TriggerTable& table, int32_t selector) {
 }
 
 }  // namespace
-
-std::optional<int32_t> selectedController(int32_t selector) {
-  if ((selector & 1) != 0) return 0;
-  if ((selector & 2) != 0) return 1;
-  return std::nullopt;
-}
 
 ControllerHelper::ControllerHelper() {
   traceLine("mEventMonitorCount: ", mEventMonitorCount);

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <map>
-#include <optional>
 
 #include "gestal.h"
 
@@ -16,15 +15,9 @@ namespace GestalBridge {
 struct TriggerEntry {
   uint64_t keys = 0;
   uint32_t flag = 0;
-
-  bool operator==(const TriggerEntry&) const = default;
 };
 
 using TriggerTable = std::map<int32_t, TriggerEntry>;
-
-// The controller selected by a start/end key selector: bit 0 selects controller 0, otherwise bit 1
-// selects controller 1; neither bit selects nothing.
-std::optional<int32_t> selectedController(int32_t selector);
 
 // The object behind a helper handle: what the host registered (trigger keys, triggering masks,
 // callbacks) and the engine created with it. The library keeps these for the host and never acts
@@ -49,9 +42,6 @@ class ControllerHelper {
   GestalSensorDataCallback sensorDataCallback() const { return sensorDataCallback_; }
   GestalMovementCallback movementCallback() const { return movementCallback_; }
   Gestal::GSEngine* engine() const { return engine_; }
-  const TriggerTable& triggeringMasks() const { return triggeringMasks_; }
-  const TriggerTable& triggerStartKeys() const { return triggerStartKeys_; }
-  const TriggerTable& triggerEndKeys() const { return triggerEndKeys_; }
   uint64_t eventMonitorCount() const { return mEventMonitorCount; }
 
  private:

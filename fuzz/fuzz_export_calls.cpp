@@ -8,25 +8,13 @@
 #include "FuzzSupport.h"
 #include "core/Log.h"
 #include "gestal.h"
+#include "support/ReadingCallbacks.h"
 
 namespace {
 
+using namespace GestalTest;
+
 void silence(int32_t, const char*, void*) {}
-void onAction(GestalAction* action, GestalStatusBlock* status, float, int32_t*) {
-  GetActionIndex(action);
-  GetErrorType(status);
-}
-void onIdentified(GestalAction* action, GestalStatusBlock* status, int32_t, int32_t) {
-  GetActionIndex(action);
-  GetErrorType(status);
-}
-void onVerified(GestureVerifyResult* result, float, float) {
-  GetGSGesture(result);
-}
-void onPredefined(const GestalGestureName* name, float, float) {
-  char buffer[16];
-  GetResultGesture(name, buffer, sizeof buffer);
-}
 
 uint64_t entries(const std::vector<float>& recording) {
   return recording.size() / 10;
@@ -54,12 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<float> a = in.recording();
     switch (op) {
       case 0:
-        AddSignature(handle, index, a.data(), entries(a), 10, onAction);
+        AddSignature(handle, index, a.data(), entries(a), 10, readEnrolment);
         break;
       case 1: {
         const int32_t candidates[] = {index, 1, 2};
         IdentifySignature(handle, a.data(), entries(a), 10, candidates, in.take(1) % 4,
-                          onIdentified);
+                          readIdentification);
         break;
       }
       case 2:
@@ -67,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       case 3: {
         const int32_t codes[] = {1001, 1003, 1006, index};
-        VerifyGesture(handle, codes, in.take(1) % 5, a.data(), entries(a), 10, onVerified);
+        VerifyGesture(handle, codes, in.take(1) % 5, a.data(), entries(a), 10, readVerification);
         VerifySingleGesture(handle, 1001 + index, a.data(), entries(a), 10);
         break;
       }
@@ -118,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const char targets[] = "HEARTCDOWN";
         const int32_t lengths[] = {5, 1, 4};
         VerifyPredefinedGesture(handle, model.data(), model.size(), 0, 0, targets, lengths,
-                                in.take(1) % 4, a.data(), entries(a), 10, onPredefined);
+                                in.take(1) % 4, a.data(), entries(a), 10, readPredefined);
         break;
       }
       case 10:

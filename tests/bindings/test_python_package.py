@@ -91,13 +91,6 @@ class Package(unittest.TestCase):
                 floats(bad)
         self.assertEqual(floats([]).readings, 0)
 
-    @unittest.skipIf(numpy is None, "numpy is not installed")
-    def test_numpy_recordings_reach_the_library(self):
-        g = self.open("db")
-        for _ in range(3):
-            g.add_signature(2, numpy.array(RICH, dtype=numpy.float32))
-        self.assertEqual(g.identify_signature(numpy.array(RICH).ravel()).action, 2)
-
     def test_predefined_gestures_with_the_default_model(self):
         g = self.open("db")
         shutil.copy(os.environ["GESTAL_MODEL"], os.path.join(self.directory, "db"))

@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
-#include <optional>
 #include <utility>
 #include <vector>
 
-#include "bridge/ControllerHelper.h"
 #include "bridge/HostInput.h"
 #include "support/CaptureOutput.h"
 
@@ -77,35 +75,6 @@ TEST(HostNames, CutsConcatenatedNamesInOrder) {
   EXPECT_THROW(GestalBridge::namesFromHost("abc", 1, negative), HostInputError);
   EXPECT_THROW(GestalBridge::namesFromHost("abc", 1, nullptr), HostInputError);
   EXPECT_TRUE(GestalBridge::namesFromHost(nullptr, 0, nullptr).empty());
-}
-
-TEST(TriggerKeys, SelectorBits) {
-  std::vector<std::optional<int32_t>> selected;
-  for (int32_t selector : {1, 3, 2, 6, 0, 4})
-    selected.push_back(GestalBridge::selectedController(selector));
-  EXPECT_EQ(selected,
-            (std::vector<std::optional<int32_t>>{0, 0, 1, 1, std::nullopt, std::nullopt}));
-}
-
-TEST(TriggerKeys, TablesOfAHelper) {
-  GestalTest::CaptureOutput out;
-  ControllerHelper helper;
-  // Start and end keys store the inverted flag for the selected controller.
-  helper.setTriggerStartKeys(3, 0xAB, false);
-  helper.setTriggerStartKeys(2, 0xCD, true);
-  helper.setTriggerStartKeys(0, 0xEF, true);
-  helper.setTriggerEndKeys(1, 1, true);
-  helper.setTriggerEndKeys(2, 2, false);
-  helper.clearTriggerEndKeys(1);
-  helper.clearTriggerStartKeys(3);
-  EXPECT_EQ(helper.triggerStartKeys(), (TriggerTable{{1, TriggerEntry{0xCD, 0}}}));
-  EXPECT_EQ(helper.triggerEndKeys(), (TriggerTable{{1, TriggerEntry{2, 1}}}));
-  EXPECT_FALSE(helper.setTriggeringMask(2, 5, 0));
-  EXPECT_FALSE(helper.setTriggeringMask(0, 5, 2));
-  EXPECT_TRUE(helper.triggeringMasks().empty());
-  EXPECT_TRUE(helper.setTriggeringMask(1, 5, 0));
-  EXPECT_TRUE(helper.setTriggeringMask(1, 9, 1));
-  EXPECT_EQ(helper.triggeringMasks(), (TriggerTable{{1, TriggerEntry{9, 1}}}));
 }
 
 }  // namespace

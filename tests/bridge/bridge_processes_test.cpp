@@ -49,6 +49,15 @@ int32_t keyOf(Kind kind, int64_t step) {
   return kind == kEnrol ? 2 + alternate : kind == kCustom ? 7 + alternate : kIdentifiedAction;
 }
 
+// Everything written to a pipe until its last writer is gone.
+std::string readAll(int fd) {
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+  ::close(fd);
+  return text;
+}
+
 int pipeOut = -1;
 void say(const std::string& line) {
   const std::string text = line + "\n";
@@ -63,6 +72,15 @@ void onEnrol(GestalAction*, GestalStatusBlock* status, float progress, int32_t*)
 }
 void onIdentify(GestalAction*, GestalStatusBlock* status, int32_t, int32_t) {
   lastError = GetErrorType(status);
+}
+
+// Defines custom gesture `key` as `count` copies of one recording.
+void defineCustom(GestalHandle handle, int32_t key, const std::vector<float>& data, int count) {
+  std::vector<float> pieces;
+  for (int i = 0; i < count; ++i) pieces.insert(pieces.end(), data.begin(), data.end());
+  const std::vector<int32_t> lengths(count, static_cast<int32_t>(data.size() / 10));
+  const std::vector<int32_t> entryLengths(count, 10);
+  SetCustomGesture(handle, key, pieces.data(), count, lengths.data(), entryLengths.data());
 }
 
 // The child: operations one after another until it is killed. Each is announced before it starts
@@ -92,12 +110,7 @@ void onIdentify(GestalAction*, GestalStatusBlock* status, int32_t, int32_t) {
       IdentifySignature(handle, unknown.data(), unknown.size() / 10, 10, &key, 1, onIdentify);
       completed = lastError == GESTAL_ERROR_NO_MATCH;
     } else {
-      std::vector<float> pieces;
-      for (int i = 0; i < kCustomPieces; ++i) pieces.insert(pieces.end(), data.begin(), data.end());
-      const std::vector<int32_t> lengths(kCustomPieces, static_cast<int32_t>(entries));
-      const std::vector<int32_t> entryLengths(kCustomPieces, 10);
-      SetCustomGesture(handle, key, pieces.data(), kCustomPieces, lengths.data(),
-                       entryLengths.data());
+      defineCustom(handle, key, data, kCustomPieces);
       completed = true;
     }
     say((completed ? "done " : "fail ") + std::to_string(id));
@@ -106,9 +119,7 @@ void onIdentify(GestalAction*, GestalStatusBlock* status, int32_t, int32_t) {
 
 // What the parent knows: per kind and key, the operation last seen stored (its id, or for
 // identifications the number of failure records).
-struct Knowledge {
-  std::map<std::pair<int, int32_t>, int64_t> confirmed;
-};
+using Knowledge = std::map<std::pair<int, int32_t>, int64_t>;
 
 struct InFlight {
   Kind kind;
@@ -124,11 +135,19 @@ class OtherProcesses : public ::testing::Test {
     stranger_ = GestalSynth::perform(user, GestalSynth::Shape::ZigZag, 2);
   }
 
-  // The ids of the rows of one key, each decoded from its text; empty when a text is not the
-  // stored form of any operation's recording.
-  std::vector<int64_t> storedIds(const std::string& file, const std::string& sql) {
+  // The ids of the stored rows of an enrolment's or custom gesture's key, each decoded from its
+  // text, which must be the stored form of that operation's recording.
+  std::vector<int64_t> storedIds(const std::string& dir, Kind kind, int32_t key) {
+    const std::string k = std::to_string(key);
+    const Rows rows =
+        kind == kEnrol
+            ? readRows(dir + "gestal.db",
+                       "select signature from sign where item_no = " + k + " order by rowid")
+            : readRows(dir + "gestal_custom.db",
+                       "select data from custom_gesture_simples where gesture_index = '" + k +
+                           "' order by rowid");
     std::vector<int64_t> ids;
-    for (const auto& row : readRows(file, sql)) {
+    for (const auto& row : rows) {
       const MotionSample sample =
           GestalPrivate::readSampleText(row[0], GestalPrivate::NullValues::Reject);
       const int64_t id = static_cast<int64_t>(sample.front()[GestalPrivate::kSecondaryX]);
@@ -143,37 +162,31 @@ class OtherProcesses : public ::testing::Test {
                 const std::optional<InFlight>& flight, Knowledge& known, int& committedInFlight) {
     const auto slot = std::make_pair(static_cast<int>(kind), key);
     const bool inFlight = flight && flight->kind == kind && flight->key == key;
-    const auto before = known.confirmed.find(slot);
+    const auto before = known.find(slot);
     if (kind == kIdentify) {
       const int64_t count = std::stoll(readRows(
           dir + "gestal.db",
           "select count(*) from verify_history where action_index = " + std::to_string(key))[0][0]);
-      const int64_t expected = before == known.confirmed.end() ? 0 : before->second;
+      const int64_t expected = before == known.end() ? 0 : before->second;
       EXPECT_TRUE(count == expected || (inFlight && count == expected + 1))
           << "failure records " << count << ", expected " << expected;
       committedInFlight += inFlight && count == expected + 1;
-      known.confirmed[slot] = count;
+      known[slot] = count;
       return;
     }
-    const std::vector<int64_t> ids =
-        kind == kEnrol
-            ? storedIds(dir + "gestal.db", "select signature from sign where item_no = " +
-                                               std::to_string(key) + " order by rowid")
-            : storedIds(dir + "gestal_custom.db",
-                        "select data from custom_gesture_simples where gesture_index = '" +
-                            std::to_string(key) + "' order by rowid");
+    const std::vector<int64_t> ids = storedIds(dir, kind, key);
     if (ids.empty()) {
-      EXPECT_EQ(before, known.confirmed.end()) << "a completed operation was lost";
+      EXPECT_EQ(before, known.end()) << "a completed operation was lost";
       return;
     }
     EXPECT_EQ(ids.size(), static_cast<std::size_t>(kind == kEnrol ? 3 : kCustomPieces))
         << "half-written";
     for (int64_t id : ids) EXPECT_EQ(id, ids.front()) << "two operations mixed";
-    const bool isOld = before != known.confirmed.end() && before->second == ids.front();
+    const bool isOld = before != known.end() && before->second == ids.front();
     const bool isNew = inFlight && flight->id == ids.front();
     EXPECT_TRUE(isOld || isNew) << "holds operation " << ids.front();
     committedInFlight += isNew;
-    known.confirmed[slot] = ids.front();
+    known[slot] = ids.front();
   }
 
   MotionSample motion_;
@@ -214,11 +227,7 @@ TEST_F(OtherProcesses, KilledAtRandomMomentsLosesAndHalfWritesNothing) {
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended by itself";
 
-    std::string said;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) said.append(buffer, n);
-    ::close(fds[0]);
-    std::istringstream lines(said);
+    std::istringstream lines(readAll(fds[0]));
     std::optional<InFlight> flight;
     for (std::string word; lines >> word;) {
       if (word == "start") {
@@ -236,7 +245,7 @@ TEST_F(OtherProcesses, KilledAtRandomMomentsLosesAndHalfWritesNothing) {
         ++completed;
         // A completed operation is the newest state of its key.
         const auto slot = std::make_pair(static_cast<int>(op.kind), op.key);
-        known.confirmed[slot] = op.kind == kIdentify ? known.confirmed[slot] + 1 : op.id;
+        known[slot] = op.kind == kIdentify ? known[slot] + 1 : op.id;
       }
     }
     killedInFlight += flight.has_value();
@@ -300,11 +309,7 @@ long long sizeOf(int fd) {
       }
     } else {
       const int32_t key = i % 3 == 0 ? 50 : 60 + c;
-      std::vector<float> pieces = data;
-      pieces.insert(pieces.end(), data.begin(), data.end());
-      const int32_t lengths[] = {static_cast<int32_t>(entries), static_cast<int32_t>(entries)};
-      const int32_t entryLengths[] = {10, 10};
-      SetCustomGesture(handle, key, pieces.data(), 2, lengths, entryLengths);
+      defineCustom(handle, key, data, 2);
       outcome = "2 " + std::to_string(key) + " " + std::to_string(id) +
                 (sizeOf(2) != errorsBefore ? " failed" : " ok");
     }
@@ -336,10 +341,7 @@ TEST_F(OtherProcesses, TwoStartingOnANewDirectoryReportEveryFailedWrite) {
   ::close(go[0]);
   ASSERT_EQ(::write(go[1], "gg", 2), 2);  // both start at once
   ::close(go[1]);
-  std::string said;
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(report[0], buffer, sizeof buffer)) > 0;) said.append(buffer, n);
-  ::close(report[0]);
+  const std::string said = readAll(report[0]);
   for (pid_t child : children) {
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -367,13 +369,7 @@ TEST_F(OtherProcesses, TwoStartingOnANewDirectoryReportEveryFailedWrite) {
   EXPECT_EQ(reports, 24);
   for (const auto& [slot, ids] : stored) {
     const auto [kind, key] = slot;
-    const std::vector<int64_t> held =
-        kind == kEnrol
-            ? storedIds(dir.file("gestal.db"), "select signature from sign where item_no = " +
-                                                   std::to_string(key) + " order by rowid")
-            : storedIds(dir.file("gestal_custom.db"),
-                        "select data from custom_gesture_simples where gesture_index = '" +
-                            std::to_string(key) + "' order by rowid");
+    const std::vector<int64_t> held = storedIds(dir.path(), static_cast<Kind>(kind), key);
     ASSERT_EQ(held.size(), kind == kEnrol ? 3u : 2u) << "key " << key;
     for (int64_t id : held) EXPECT_EQ(id, held.front());
     if (key == 50) {

@@ -161,21 +161,14 @@ TEST_F(TraceTest, CustomGestureCalls) {
   DeleteGSCustomGestureRecognizeGesture(nullptr);
 }
 
+// Null is an answer of its own for the action and status readers.
 TEST(ResultReaders, NullRecords) {
   CaptureOutput err(2);
   EXPECT_EQ(GetActionIndex(nullptr), -1);
   EXPECT_EQ(GetErrorType(nullptr), 0);
   GestalStatusBlock status{-204, {0.4f}, 3};
   EXPECT_EQ(GetErrorType(&status), -204);
-  // Null is an answer of its own for the readers above; for these it is a host error.
   EXPECT_EQ(err.take(), "");
-  CaptureOutput hostError(2);
-  EXPECT_EQ(GetGSCustomGestureRecognizeGestureInt(nullptr), -1);
-  char buffer[4] = {'x', 'x', 'x', 'x'};
-  EXPECT_EQ(GetResultGesture(nullptr, buffer, sizeof buffer), EINVAL);
-  EXPECT_EQ(hostError.take(),
-            "gestal: GetGSCustomGestureRecognizeGestureInt failed: the result is null\n"
-            "gestal: GetResultGesture failed: the name handle is null\n");
 }
 
 TEST(ResultReaders, MatchedGestureAsInteger) {
@@ -192,7 +185,7 @@ TEST(ResultReaders, MatchedGestureAsInteger) {
 
 // Both name readers copy the name and its zero into a zeroed buffer, or leave a buffer too small
 // for them all zero, and never write past it. The custom result's name loses its five-byte prefix;
-// its reader answers nothing, counted here as 0.
+// its reader answers nothing, counted here as 0. A null record or buffer is a host error.
 TEST(ResultReaders, NameCopies) {
   using Reader = int32_t (*)(const std::string&, char*, uint64_t);
   const Reader custom = [](const std::string& text, char* buffer, uint64_t size) {
@@ -218,10 +211,16 @@ TEST(ResultReaders, NameCopies) {
   const std::string name = "HEART";
   EXPECT_EQ(GetResultGesture(reinterpret_cast<const GestalGestureName*>(&name), nullptr, 5),
             EINVAL);
+  char buffer[4] = {'x', 'x', 'x', 'x'};
+  EXPECT_EQ(GetResultGesture(nullptr, buffer, sizeof buffer), EINVAL);
+  EXPECT_EQ(GetGSCustomGestureRecognizeGestureInt(nullptr), -1);
   const std::string tooSmall = " bytes cannot hold the name and its terminating zero\n";
   EXPECT_EQ(err.take(), "gestal: GetGSCustomGestureRecognizeGestureStr failed: a buffer of 4" +
                             tooSmall + "gestal: GetResultGesture failed: a buffer of 5" + tooSmall +
-                            "gestal: GetResultGesture failed: the buffer is null\n");
+                            "gestal: GetResultGesture failed: the buffer is null\n"
+                            "gestal: GetResultGesture failed: the name handle is null\n"
+                            "gestal: GetGSCustomGestureRecognizeGestureInt failed: the result is "
+                            "null\n");
 }
 
 }  // namespace

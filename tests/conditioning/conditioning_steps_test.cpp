@@ -77,19 +77,4 @@ TEST(ConditioningTest, LowPassRunsForwardThenBackwardWithTheTimeStepWeights) {
   }
 }
 
-TEST(ConditioningTest, ConditionAppliesTheStepsInOrder) {
-  MotionSample sample{{1000, 1, 0, 0, 0, 0, 0, 0, 0, 0},
-                      {1010, 2, 0, 0, 0, 0, 0, 0, 0, 0},
-                      {1020, 6, 0, 1, 0, 0, 0, 0, 0, 0}};
-  Options options;
-  options.axes = parseAxisMap("z,x,y");
-  options.primaryScale = 2.0;
-  options.gravity = Gravity::Mean;
-  // x becomes y (2, 4, 12: mean 6), z becomes x (0, 0, 2: mean 2/3).
-  const MotionSample out = condition(sample, options);
-  EXPECT_EQ(out, (MotionSample{{0, -2.0f / 3, -4, 0, 0, 0, 0, 0, 0, 0},
-                               {10, -2.0f / 3, -2, 0, 0, 0, 0, 0, 0, 0},
-                               {20, static_cast<float>(2 - 2.0 / 3), 6, 0, 0, 0, 0, 0, 0, 0}}));
-}
-
 }  // namespace

@@ -39,19 +39,6 @@ TEST(CoreCompare, IdenticalAndPartialRecordings) {
   EXPECT_EQ(core.similarityScore(y, y, 2, 2), 1.0f / 0.73f);
 }
 
-TEST(CoreCompare, NotComparableGivesNoResult) {
-  const GestalCore core;
-  const MotionSample one = {reading(0, 3.0f)}, quiet = {reading(0, 0.1f)};
-  for (const auto& [a, b, level, type] :
-       {std::tuple{one, one, 5u, 0u}, std::tuple{one, one, 0u, 3u},
-        std::tuple{MotionSample{}, one, 0u, 0u}, std::tuple{one, MotionSample{}, 0u, 0u},
-        std::tuple{quiet, quiet, 0u, 0u}, std::tuple{one, quiet, 0u, 0u}}) {
-    EXPECT_EQ(fields(core.compareSignatures(a, b, level, type)),
-              std::tuple(false, 0.0f, 0.0f, 0.0f));
-    EXPECT_EQ(core.similarityScore(a, b, level, type), 0.0f);
-  }
-}
-
 TEST(CoreCompare, OverlongRecordingsRaiseOutOfBuffer) {
   const GestalCore core;
   MotionSample longest = GestalTest::oversized();

@@ -44,12 +44,6 @@ std::string runs(const Sequence& s, int16_t t, int32_t minRun, int32_t runStep) 
   return out.substr(0, count);
 }
 
-TEST(CoreKernels, SymbolsPerAxisAndThreshold) {
-  EXPECT_EQ(axes(entries({{260, 0, 0}, {261, 0, 0}, {-261, 0, 0}, {-260, 0, 0}}), 260, 20, 290),
-            "ab");
-  EXPECT_EQ(axes(entries({{0, 21, -291}, {0, -21, 291}}), 260, 20, 290), "cfde");
-}
-
 TEST(CoreKernels, AgreeWithThePlainSymbolizerOnRandomSequences) {
   std::mt19937_64 random(99);
   std::uniform_int_distribution<int> value(-32768, 32767);

@@ -76,6 +76,15 @@ class PredefinedRecognition : public ::testing::Test {
     return {r.id, r.name, r.score, r.confidence};
   }
 
+  // The model file "model" with gestures HEART, DOWN and C (ids h, d, c) under the given weak
+  // classifiers.
+  ModelFile heartDownC(const std::string& weakClassifiers) {
+    ModelFile model(dir_.file("model"));
+    model.run("insert into weak_classifier values " + weakClassifiers +
+              ";insert into gesture values ('h', 'HEART'), ('d', 'DOWN'), ('c', 'C')");
+    return model;
+  }
+
   float single(const std::string& name, const std::string& input) {
     CaptureOutput out(1);
     const float total =
@@ -91,10 +100,7 @@ class PredefinedRecognition : public ::testing::Test {
 }  // namespace
 
 TEST_F(PredefinedRecognition, ScoresAreWeightedTemplateResponsesAroundTheDecisionPoint) {
-  ModelFile model(dir_.file("model"));
-  model.run(
-      "insert into weak_classifier values ('1', '1.5'), ('2', '0.5');"
-      "insert into gesture values ('h', 'HEART'), ('d', 'DOWN'), ('c', 'C')");
+  ModelFile model = heartDownC("('1', '1.5'), ('2', '0.5')");
   model.symbolTemplate(1, "h", "aaaa", "0.5");
   model.symbolTemplate(1, "h", "cccc", "0.5");
   model.symbolTemplate(1, "d", "aacc", "0.5");
@@ -123,10 +129,7 @@ TEST_F(PredefinedRecognition, ScoresAreWeightedTemplateResponsesAroundTheDecisio
 }
 
 TEST_F(PredefinedRecognition, EqualScoresGoToTheNameThatSortsFirst) {
-  ModelFile model(dir_.file("model"));
-  model.run(
-      "insert into weak_classifier values ('1', '1.5');"
-      "insert into gesture values ('h', 'HEART'), ('d', 'DOWN'), ('c', 'C')");
+  ModelFile model = heartDownC("('1', '1.5')");
   model.symbolTemplate(1, "h", "aaaa", "0.5");
   model.symbolTemplate(1, "c", "aaaa", "0.5");
   model.symbolTemplate(1, "d", "aacc", "0.5");

@@ -2,209 +2,104 @@
 
 #include <sqlite3.h>
 
+#include <map>
 #include <stdexcept>
 
 namespace GestalTest {
 namespace {
 
 struct Faults {
-  sqlite3_vfs* real = nullptr;
   std::string writePart;
   int writeCode = SQLITE_OK;
   std::string readOnlyPart;
 };
-
-Faults& faults() {
-  static Faults state;
-  return state;
-}
+Faults faults;
+sqlite3_vfs* real = nullptr;
+// The real file system with our xOpen. An open file is the real one followed by a trailer; its
+// methods are a copy of the real ones whose writes may fail.
+sqlite3_vfs ours;
+struct Trailer {
+  const sqlite3_io_methods* real;
+  const char* path;  // valid until the file is closed
+};
+std::map<const sqlite3_io_methods*, sqlite3_io_methods> wrapped;
 
 bool chosen(const std::string& part, const char* path) {
   return !part.empty() && path != nullptr && std::string(path).find(part) != std::string::npos;
 }
 
-// Our part of an open file, followed in memory by the real file system's part.
-struct File {
-  sqlite3_file base;
-  sqlite3_file* real;
-  const char* path;  // valid until the file is closed
-};
-
-sqlite3_file* realOf(sqlite3_file* file) {
-  return reinterpret_cast<File*>(file)->real;
+std::size_t trailerOffset() {
+  return (static_cast<std::size_t>(real->szOsFile) + alignof(Trailer) - 1) &
+         ~(alignof(Trailer) - 1);
+}
+Trailer& trailerOf(sqlite3_file* file) {
+  return *reinterpret_cast<Trailer*>(reinterpret_cast<char*>(file) + trailerOffset());
 }
 
 int writeFault(sqlite3_file* file) {
-  const bool fails = chosen(faults().writePart, reinterpret_cast<File*>(file)->path);
-  return fails ? faults().writeCode : SQLITE_OK;
-}
-
-int fileClose(sqlite3_file* f) {
-  return realOf(f)->pMethods->xClose(realOf(f));
-}
-int fileRead(sqlite3_file* f, void* buffer, int amount, sqlite3_int64 offset) {
-  return realOf(f)->pMethods->xRead(realOf(f), buffer, amount, offset);
+  return chosen(faults.writePart, trailerOf(file).path) ? faults.writeCode : SQLITE_OK;
 }
 int fileWrite(sqlite3_file* f, const void* buffer, int amount, sqlite3_int64 offset) {
   if (int fault = writeFault(f)) return fault;
-  return realOf(f)->pMethods->xWrite(realOf(f), buffer, amount, offset);
+  return trailerOf(f).real->xWrite(f, buffer, amount, offset);
 }
 int fileTruncate(sqlite3_file* f, sqlite3_int64 size) {
   if (int fault = writeFault(f)) return fault;
-  return realOf(f)->pMethods->xTruncate(realOf(f), size);
+  return trailerOf(f).real->xTruncate(f, size);
 }
 int fileSync(sqlite3_file* f, int flags) {
   if (int fault = writeFault(f)) return fault;
-  return realOf(f)->pMethods->xSync(realOf(f), flags);
+  return trailerOf(f).real->xSync(f, flags);
 }
-int fileSize(sqlite3_file* f, sqlite3_int64* size) {
-  return realOf(f)->pMethods->xFileSize(realOf(f), size);
-}
-int fileLock(sqlite3_file* f, int level) {
-  return realOf(f)->pMethods->xLock(realOf(f), level);
-}
-int fileUnlock(sqlite3_file* f, int level) {
-  return realOf(f)->pMethods->xUnlock(realOf(f), level);
-}
-int fileCheckReservedLock(sqlite3_file* f, int* result) {
-  return realOf(f)->pMethods->xCheckReservedLock(realOf(f), result);
-}
-int fileControl(sqlite3_file* f, int op, void* argument) {
-  return realOf(f)->pMethods->xFileControl(realOf(f), op, argument);
-}
-int fileSectorSize(sqlite3_file* f) {
-  return realOf(f)->pMethods->xSectorSize(realOf(f));
-}
-int fileDeviceCharacteristics(sqlite3_file* f) {
-  return realOf(f)->pMethods->xDeviceCharacteristics(realOf(f));
-}
-
-const sqlite3_io_methods kMethods = {1,
-                                     fileClose,
-                                     fileRead,
-                                     fileWrite,
-                                     fileTruncate,
-                                     fileSync,
-                                     fileSize,
-                                     fileLock,
-                                     fileUnlock,
-                                     fileCheckReservedLock,
-                                     fileControl,
-                                     fileSectorSize,
-                                     fileDeviceCharacteristics,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr};
 
 int vfsOpen(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* outFlags) {
-  Faults& state = faults();
-  File* ours = reinterpret_cast<File*>(file);
-  ours->base.pMethods = nullptr;
-  ours->real = reinterpret_cast<sqlite3_file*>(ours + 1);
-  ours->path = name;
-  if ((flags & SQLITE_OPEN_MAIN_DB) != 0 && chosen(state.readOnlyPart, name)) {
+  if ((flags & SQLITE_OPEN_MAIN_DB) != 0 && chosen(faults.readOnlyPart, name)) {
     flags = (flags & ~(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) | SQLITE_OPEN_READONLY;
   }
-  const int rc = state.real->xOpen(state.real, name, ours->real, flags, outFlags);
-  if (rc == SQLITE_OK || ours->real->pMethods != nullptr) ours->base.pMethods = &kMethods;
+  const int rc = real->xOpen(real, name, file, flags, outFlags);
+  if (file->pMethods != nullptr) {
+    const auto [copy, added] = wrapped.try_emplace(file->pMethods, *file->pMethods);
+    if (added) {
+      copy->second.xWrite = fileWrite;
+      copy->second.xTruncate = fileTruncate;
+      copy->second.xSync = fileSync;
+    }
+    trailerOf(file) = {file->pMethods, name};
+    file->pMethods = &copy->second;
+  }
   return rc;
-}
-
-// The rest of the file system is the real one's.
-int vfsDeleteFile(sqlite3_vfs*, const char* name, int syncDir) {
-  return faults().real->xDelete(faults().real, name, syncDir);
-}
-int vfsAccess(sqlite3_vfs*, const char* name, int flags, int* result) {
-  return faults().real->xAccess(faults().real, name, flags, result);
-}
-int vfsFullPathname(sqlite3_vfs*, const char* name, int size, char* out) {
-  return faults().real->xFullPathname(faults().real, name, size, out);
-}
-void* vfsDlOpen(sqlite3_vfs*, const char* name) {
-  return faults().real->xDlOpen(faults().real, name);
-}
-void vfsDlError(sqlite3_vfs*, int size, char* out) {
-  faults().real->xDlError(faults().real, size, out);
-}
-void (*vfsDlSym(sqlite3_vfs*, void* handle, const char* symbol))(void) {
-  return faults().real->xDlSym(faults().real, handle, symbol);
-}
-void vfsDlClose(sqlite3_vfs*, void* handle) {
-  faults().real->xDlClose(faults().real, handle);
-}
-int vfsRandomness(sqlite3_vfs*, int size, char* out) {
-  return faults().real->xRandomness(faults().real, size, out);
-}
-int vfsSleep(sqlite3_vfs*, int micros) {
-  return faults().real->xSleep(faults().real, micros);
-}
-int vfsCurrentTime(sqlite3_vfs*, double* now) {
-  return faults().real->xCurrentTime(faults().real, now);
-}
-int vfsLastError(sqlite3_vfs*, int size, char* out) {
-  return faults().real->xGetLastError(faults().real, size, out);
-}
-
-sqlite3_vfs& faultyVfs() {
-  static sqlite3_vfs vfs = {1,
-                            0,
-                            0,
-                            nullptr,
-                            "gestal-test-faulty",
-                            nullptr,
-                            vfsOpen,
-                            vfsDeleteFile,
-                            vfsAccess,
-                            vfsFullPathname,
-                            vfsDlOpen,
-                            vfsDlError,
-                            vfsDlSym,
-                            vfsDlClose,
-                            vfsRandomness,
-                            vfsSleep,
-                            vfsCurrentTime,
-                            vfsLastError,
-                            nullptr,
-                            nullptr,
-                            nullptr,
-                            nullptr};
-  return vfs;
 }
 
 }  // namespace
 
 FaultyFiles::FaultyFiles() {
-  Faults& state = faults();
-  state = Faults{};
-  state.real = sqlite3_vfs_find(nullptr);
-  if (state.real == nullptr) throw std::runtime_error("no default SQLite file system");
-  sqlite3_vfs& vfs = faultyVfs();
-  vfs.szOsFile = static_cast<int>(sizeof(File)) + state.real->szOsFile;
-  vfs.mxPathname = state.real->mxPathname;
-  sqlite3_vfs_register(&vfs, 1);
+  faults = Faults{};
+  real = sqlite3_vfs_find(nullptr);
+  if (real == nullptr) throw std::runtime_error("no default SQLite file system");
+  ours = *real;
+  ours.pNext = nullptr;
+  ours.zName = "gestal-test-faulty";
+  ours.szOsFile = static_cast<int>(trailerOffset() + sizeof(Trailer));
+  ours.xOpen = vfsOpen;
+  sqlite3_vfs_register(&ours, 1);
 }
 
 FaultyFiles::~FaultyFiles() {
-  sqlite3_vfs_register(faults().real, 1);
-  sqlite3_vfs_unregister(&faultyVfs());
+  sqlite3_vfs_register(real, 1);
+  sqlite3_vfs_unregister(&ours);
 }
 
 void FaultyFiles::failWrites(const std::string& pathPart, int resultCode) {
-  faults().writePart = pathPart;
-  faults().writeCode = resultCode;
+  faults.writePart = pathPart;
+  faults.writeCode = resultCode;
 }
 
 void FaultyFiles::openReadOnly(const std::string& pathPart) {
-  faults().readOnlyPart = pathPart;
+  faults.readOnlyPart = pathPart;
 }
 
 void FaultyFiles::clear() {
-  const sqlite3_vfs* real = faults().real;
-  faults() = Faults{};
-  faults().real = const_cast<sqlite3_vfs*>(real);
+  faults = Faults{};
 }
 
 }  // namespace GestalTest

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 
 namespace GestalTest {
@@ -8,8 +11,15 @@ namespace GestalTest {
 // destructor. path() ends with '/', ready to be used as a database directory text.
 class TempDir {
  public:
-  TempDir();
-  ~TempDir();
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "gestal-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern + "/";
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 

@@ -6,7 +6,6 @@
 #include <tuple>
 
 #include "support/TempDir.h"
-#include "support/Thrown.h"
 #include "tools/model/RecordingSet.h"
 
 namespace {
@@ -18,7 +17,8 @@ void writeFile(const std::filesystem::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-TEST(ModelRecordingsTest, CsvReadsTenNumbersPerLineAndNamesTheBadLine) {
+// What cannot be read is named by the gestal command's tests, which read through the same code.
+TEST(ModelRecordingsTest, CsvReadsTenNumbersPerLineSkippingCommentsAndBlankLines) {
   MotionSample sample = parseRecordingCsv(
       "# time, primary, secondary, direction\n"
       "0,1.5,-2,0.25,0,0,0,0,0,1\r\n"
@@ -27,9 +27,6 @@ TEST(ModelRecordingsTest, CsvReadsTenNumbersPerLineAndNamesTheBadLine) {
       "r.csv");
   EXPECT_EQ(sample, (MotionSample{{0, 1.5f, -2, 0.25f, 0, 0, 0, 0, 0, 1},
                                   {11.5f, 1e-3f, 2, 3, 4, 5, 6, 7, 8, -9}}));
-  EXPECT_EQ(
-      GestalTest::thrownText([] { parseRecordingCsv("# a\n0,x,2,3,4,5,6,7,8,9\n", "r.csv"); }),
-      "r.csv:2: field 2 is not a number");
 }
 
 TEST(ModelRecordingsTest, FolderGivesGesturesInNameOrder) {
@@ -49,7 +46,6 @@ TEST(ModelRecordingsTest, FolderGivesGesturesInNameOrder) {
                       {0, {{5, 0, 0, 1, 0, 0, 0, 0, 0, 1}}},
                       {1, {{0, 3, 0, 0, 0, 0, 0, 0, 0, 1}}},
                       {1, {{0, 1, 1, 1, 0, 0, 0, 0, 0, 1}, {20, 2, 2, 2, 0, 0, 0, 0, 0, 1}}}}));
-  EXPECT_THROW(readRecordingFolder(root / "missing"), RecordingError);
 }
 
 }  // namespace
