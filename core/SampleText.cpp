@@ -31,6 +31,180 @@ struct Refusal {
   std::string reason;
 };
 
+// The power of ten of the leading non-zero digit of a number token that is not zero.
+int64_t decimalExponent(const char* first, const char* last) {
+  int64_t lead = 0;
+  bool found = false;
+  int64_t position = 0;  // of the next digit relative to the decimal point, counted down
+  const char* p = first + (*first == '-' ? 1 : 0);
+  const char* point = p;
+  while (point != last && *point >= '0' && *point <= '9') ++point;
+  position = point - p - 1;
+  for (; p != last && *p != 'e' && *p != 'E'; ++p) {
+    if (*p == '.') continue;
+    if (!found && *p != '0') {
+      lead = position;
+      found = true;
+    }
+    --position;
+  }
+  int64_t exponent = 0;
+  if (p != last) {
+    ++p;
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    for (; p != last; ++p) exponent = std::min<int64_t>(exponent * 10 + (*p - '0'), 1 << 30);
+    if (negative) exponent = -exponent;
+  }
+  return lead + exponent;
+}
+
+// Numbers convert as a JSON reader converts them: an integer token through a 64-bit integer (when
+// it fits) and any other through double, then to float. Parsing to double first and narrowing
+// keeps the double rounding of decimal texts that lie near the midpoint of two floats.
+
+// An integer token that fits 64 bits (unsigned, or signed when negative), converted once.
+bool integerValue(const char* first, const char* last, float& out) {
+  if (*first == '-') {
+    int64_t value = 0;
+    const auto result = std::from_chars(first, last, value);
+    if (result.ec != std::errc()) return false;
+    out = static_cast<float>(value);
+  } else {
+    uint64_t value = 0;
+    const auto result = std::from_chars(first, last, value);
+    if (result.ec != std::errc()) return false;
+    out = static_cast<float>(value);
+  }
+  return true;
+}
+
+// Any other number through double; false when it overflows a double. A text whose value is too
+// small for a double reads as zero of its sign.
+bool floatingValue(const char* first, const char* last, float& out) {
+  double value = 0.0;
+  const auto result = std::from_chars(first, last, value);
+  if (result.ec == std::errc::result_out_of_range) {
+    if (decimalExponent(first, last) >= 0) return false;
+    value = *first == '-' ? -0.0 : 0.0;
+  }
+  out = static_cast<float>(value);
+  return true;
+}
+
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The texts the writer produces, read without the general parser's byte-by-byte bookkeeping:
+// arrays of ten numbers (or nulls, where allowed) with no whitespace and nothing after the end.
+// A decimal number with at most 19 significant digits and a power of ten within 10^22 converts
+// exactly: both are exact doubles, so one multiplication or division rounds the decimal value to
+// double correctly, as a full conversion does. False as soon as the text leaves this form; the
+// general parser then reads it from the start, and accepts or refuses it with its reason.
+class WrittenFormReader {
+ public:
+  WrittenFormReader(std::string_view text, NullValues nulls)
+      : p_(text.data()), end_(text.data() + text.size()), nulls_(nulls) {}
+
+  bool read(MotionSample& sample) {
+    if (!take('[')) return false;
+    if (take(']')) return p_ == end_;
+    while (true) {
+      if (!take('[')) return false;
+      MotionEntry& entry = sample.emplace_back();
+      for (std::size_t k = 0; k < entry.size(); ++k) {
+        if ((k > 0 && !take(',')) || !value(entry[k])) return false;
+      }
+      if (!take(']')) return false;
+      if (take(']')) return p_ == end_;
+      if (!take(',')) return false;
+    }
+  }
+
+ private:
+  bool take(char c) {
+    if (p_ == end_ || *p_ != c) return false;
+    ++p_;
+    return true;
+  }
+
+  bool value(float& out) {
+    if (p_ != end_ && *p_ == 'n') {
+      if (nulls_ != NullValues::AsNaN || end_ - p_ < 4 || std::string_view(p_, 4) != "null") {
+        return false;
+      }
+      p_ += 4;
+      out = std::numeric_limits<float>::quiet_NaN();
+      return true;
+    }
+    const char* first = p_;
+    const bool negative = take('-');
+    // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?, the mantissa's digits gathered on the way.
+    uint64_t mantissa = 0;
+    int digits = 0;  // significant digits gathered, from the first non-zero one
+    int64_t exponent = 0;
+    const auto gather = [&](bool fraction) {
+      const char* start = p_;
+      for (; p_ != end_ && isDigit(*p_); ++p_) {
+        if (digits == 0 && *p_ == '0') {
+          if (fraction) --exponent;
+          continue;
+        }
+        if (digits < 19) {
+          mantissa = mantissa * 10 + static_cast<uint64_t>(*p_ - '0');
+          if (fraction) --exponent;
+        } else if (!fraction) {
+          ++exponent;
+        }
+        ++digits;
+      }
+      return p_ != start;
+    };
+    if (p_ == end_ || !isDigit(*p_)) return false;
+    if (*p_ == '0') {
+      ++p_;
+    } else {
+      gather(false);
+    }
+    bool integral = true;
+    if (take('.')) {
+      integral = false;
+      if (!gather(true)) return false;
+    }
+    if (p_ != end_ && (*p_ == 'e' || *p_ == 'E')) {
+      integral = false;
+      ++p_;
+      const bool negativeExponent = take('-');
+      if (!negativeExponent) take('+');
+      int64_t written = 0;
+      const char* start = p_;
+      for (; p_ != end_ && isDigit(*p_); ++p_) {
+        written = std::min<int64_t>(written * 10 + (*p_ - '0'), 1 << 30);
+      }
+      if (p_ == start) return false;
+      exponent += negativeExponent ? -written : written;
+    }
+    if (integral) return integerValue(first, p_, out) || floatingValue(first, p_, out);
+
+    constexpr uint64_t kExactMantissa = uint64_t{1} << 53;
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (digits > 19 || mantissa > kExactMantissa || exponent < -22 || exponent > 22) {
+      return floatingValue(first, p_, out);
+    }
+    double number = static_cast<double>(mantissa);
+    number = exponent < 0 ? number / kPowers[-exponent] : number * kPowers[exponent];
+    out = static_cast<float>(negative ? -number : number);
+    return true;
+  }
+
+  const char* p_;
+  const char* end_;
+  NullValues nulls_;
+};
+
 // Parses the stored text in one pass, straight into floats, and refuses everything that is not an
 // array of arrays of ten numbers (or nulls, where allowed).
 //
@@ -40,10 +214,6 @@ struct Refusal {
 // same reason. A syntax error names the number of bytes read when it was found; like a reader that
 // takes one byte at a time, that count includes the byte after a number (read and put back, so not
 // counted) and the end of the text (counted once when reached).
-//
-// Numbers convert as a JSON reader converts them: an integer token through a 64-bit integer (when
-// it fits) and any other through double, then to float. Parsing to double first and narrowing
-// keeps the double rounding of decimal texts that lie near the midpoint of two floats.
 class SampleParser {
  public:
   SampleParser(std::string_view text, NullValues nulls) : text_(text), nulls_(nulls) {}
@@ -314,65 +484,8 @@ class SampleParser {
     unget();
     const char* first = text_.data() + start;
     const char* last = text_.data() + read_;
-    if (integral && integerValue(first, last)) return Token::Number;
-    return floatingValue(first, last) ? Token::Number : Token::Error;
-  }
-
-  // An integer token that fits 64 bits (unsigned, or signed when negative), converted once.
-  bool integerValue(const char* first, const char* last) {
-    if (*first == '-') {
-      int64_t value = 0;
-      const auto result = std::from_chars(first, last, value);
-      if (result.ec != std::errc()) return false;
-      numberValue_ = static_cast<float>(value);
-    } else {
-      uint64_t value = 0;
-      const auto result = std::from_chars(first, last, value);
-      if (result.ec != std::errc()) return false;
-      numberValue_ = static_cast<float>(value);
-    }
-    return true;
-  }
-
-  // Any other number through double; false when it overflows a double. A text whose value is too
-  // small for a double reads as zero of its sign.
-  bool floatingValue(const char* first, const char* last) {
-    double value = 0.0;
-    const auto result = std::from_chars(first, last, value);
-    if (result.ec == std::errc::result_out_of_range) {
-      if (decimalExponent(first, last) >= 0) return false;
-      value = *first == '-' ? -0.0 : 0.0;
-    }
-    numberValue_ = static_cast<float>(value);
-    return true;
-  }
-
-  // The power of ten of the leading non-zero digit of a number token that is not zero.
-  static int64_t decimalExponent(const char* first, const char* last) {
-    int64_t lead = 0;
-    bool found = false;
-    int64_t position = 0;  // of the next digit relative to the decimal point, counted down
-    const char* p = first + (*first == '-' ? 1 : 0);
-    const char* point = p;
-    while (point != last && *point >= '0' && *point <= '9') ++point;
-    position = point - p - 1;
-    for (; p != last && *p != 'e' && *p != 'E'; ++p) {
-      if (*p == '.') continue;
-      if (!found && *p != '0') {
-        lead = position;
-        found = true;
-      }
-      --position;
-    }
-    int64_t exponent = 0;
-    if (p != last) {
-      ++p;
-      const bool negative = *p == '-';
-      if (*p == '+' || *p == '-') ++p;
-      for (; p != last; ++p) exponent = std::min<int64_t>(exponent * 10 + (*p - '0'), 1 << 30);
-      if (negative) exponent = -exponent;
-    }
-    return lead + exponent;
+    if (integral && integerValue(first, last, numberValue_)) return Token::Number;
+    return floatingValue(first, last, numberValue_) ? Token::Number : Token::Error;
   }
 
   std::string_view text_;
@@ -405,6 +518,8 @@ std::string writeSampleText(const MotionSample& sample) {
 }
 
 MotionSample readSampleText(std::string_view text, NullValues nulls) {
+  MotionSample sample;
+  if (WrittenFormReader(text, nulls).read(sample)) return sample;
   try {
     return SampleParser(text, nulls).parse();
   } catch (Refusal& refusal) {
