@@ -26,8 +26,9 @@ bool accepts(int similarCount, std::size_t comparisons) {
 
 }  // namespace
 
-GestalGestureRecognition::GestalGestureRecognition(const std::string& directory)
-    : directory_(directory), customDB_(std::make_unique<GestalCustomGestureDB>(directory)) {}
+GestalGestureRecognition::GestalGestureRecognition(const std::string& directory, Caching caching)
+    : directory_(directory),
+      customDB_(std::make_unique<GestalCustomGestureDB>(directory, caching)) {}
 
 GestalGestureRecognition::~GestalGestureRecognition() = default;
 
@@ -50,19 +51,18 @@ GestalPredefineGestureDB& GestalGestureRecognition::getPredefineGestureDB(
   return *openModels_.back().db;
 }
 
-const std::vector<MotionSample>& GestalGestureRecognition::cachedCustomSamples(
+const std::vector<PreparedRecording>& GestalGestureRecognition::cachedCustomSamples(
     const std::string& nameSpace, const std::string& gestureIndex) {
   const std::string key = nameSpace + "_" + gestureIndex;
   auto entry = customSamples_.find(key);
   if (entry == customSamples_.end()) {
-    entry = customSamples_.emplace(key, customDB_->getCustomSamples(nameSpace, gestureIndex)).first;
+    std::vector<PreparedRecording> prepared;
+    for (const MotionSample& sample : customDB_->getCustomSamples(nameSpace, gestureIndex)) {
+      prepared.push_back(PreparedRecording::detached(sample));
+    }
+    entry = customSamples_.emplace(key, std::move(prepared)).first;
   }
   return entry->second;
-}
-
-std::vector<MotionSample> GestalGestureRecognition::getCustomGestureSamples(
-    const std::string& nameSpace, const std::string& gestureIndex) {
-  return cachedCustomSamples(nameSpace, gestureIndex);
 }
 
 CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
@@ -86,7 +86,7 @@ CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
       if (acceptedOnce.count(candidate) != 0) accepted.push_back(candidate);
       continue;
     }
-    const std::vector<MotionSample>& samples = cachedCustomSamples(nameSpace, candidate);
+    const std::vector<PreparedRecording>& samples = cachedCustomSamples(nameSpace, candidate);
     int similarCount = 0;
     int otherCount = 0;
     float similarSum = 0.0f;
@@ -95,8 +95,7 @@ CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
     for (std::size_t i = 0; i < samples.size(); ++i) {
       MatchResult match;
       try {
-        match = core.compareSignatures(PreparedRecording(samples[i]), probe, kIdentifyLevel,
-                                       kCustomSignType);
+        match = core.compareSignatures(samples[i], probe, kIdentifyLevel, kCustomSignType);
       } catch (const GestalCoreException&) {
         ++otherCount;
         continue;
@@ -132,10 +131,9 @@ CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
     for (const std::string& candidate : accepted) {
       if (bestScores.count(candidate) != 0) continue;
       float best = 0.0f;
-      for (const MotionSample& stored : cachedCustomSamples(nameSpace, candidate)) {
+      for (const PreparedRecording& stored : cachedCustomSamples(nameSpace, candidate)) {
         try {
-          const float score = core.similarityScore(PreparedRecording(stored), probe, kIdentifyLevel,
-                                                   kCustomSignType);
+          const float score = core.similarityScore(stored, probe, kIdentifyLevel, kCustomSignType);
           if (score > best) best = score;
         } catch (const GestalCoreException&) {
         }
@@ -163,13 +161,11 @@ bool GestalGestureRecognition::isCustomGestureExisted(const std::string& nameSpa
   for (const std::string& index : customDB_->getAllCustomGestureIndexes(nameSpace)) {
     // Each listing entry of a gesture would repeat the same comparisons.
     if (!tested.insert(index).second) continue;
-    const std::vector<MotionSample>& samples = cachedCustomSamples(nameSpace, index);
+    const std::vector<PreparedRecording>& samples = cachedCustomSamples(nameSpace, index);
     int similarCount = 0;
     for (std::size_t i = 0; i < samples.size(); ++i) {
       try {
-        if (!core.compareSignatures(PreparedRecording(samples[i]), probe, kExistenceLevel,
-                                    kCustomSignType)
-                 .matched) {
+        if (!core.compareSignatures(samples[i], probe, kExistenceLevel, kCustomSignType).matched) {
           continue;
         }
       } catch (const GestalCoreException&) {
