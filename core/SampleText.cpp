@@ -1,15 +1,110 @@
 #include "core/SampleText.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
+#include <tuple>
 
 namespace GestalPrivate {
 
 namespace {
+
+__extension__ using Uint128 = unsigned __int128;
+
+constexpr int kSignificantDigits = 15;
+// A float's 24-bit significand times 5^44 still fits 128 bits.
+constexpr int kExactShift = 44;
+
+// base^0 to base^(N - 1) as 128-bit integers.
+template <std::size_t N>
+constexpr std::array<Uint128, N> powersOf(unsigned base) {
+  std::array<Uint128, N> powers{};
+  Uint128 power = 1;
+  for (Uint128& p : powers) {
+    p = power;
+    power *= base;
+  }
+  return powers;
+}
+// Up to 10^38, the largest power of ten below 2^128.
+constexpr std::array<Uint128, 39> kTens = powersOf<39>(10);
+constexpr std::array<Uint128, kExactShift + 1> kFives = powersOf<kExactShift + 1>(5);
+
+// Appends "%.15g" of a float widened to double, digit for digit as the general conversion, with
+// ".0" after a text that would read as an integer: the float's exact value, a 24-bit significand
+// times a power of two, is scaled by a power of ten to an integer and rounded to fifteen digits
+// half to even. Only for a normal float of which that integer fits 128 bits (magnitude at least
+// 2^-21 or so); false for any other.
+bool appendFifteenDigits(std::string& text, float value) {
+  const uint32_t bits = std::bit_cast<uint32_t>(value);
+  const int biased = static_cast<int>((bits >> 23) & 0xFF);
+  if (biased == 0 || biased == 0xFF) return false;
+  const uint64_t significand = (bits & 0x7FFFFF) | 0x800000;
+  const int power = biased - 150;
+  if (-power > kExactShift) return false;
+  // The value times 10^shift.
+  const int shift = power < 0 ? -power : 0;
+  const Uint128 scaled =
+      power >= 0 ? Uint128{significand} << power : Uint128{significand} * kFives[shift];
+  // Decimal digits from the bit length (log10(2) ~ 1233 / 4096): that many, or one more.
+  const auto high = static_cast<uint64_t>(scaled >> 64);
+  const int bitLength = high != 0 ? 128 - std::countl_zero(high)
+                                  : 64 - std::countl_zero(static_cast<uint64_t>(scaled));
+  int digits = (bitLength * 1233) >> 12;
+  if (digits < static_cast<int>(kTens.size()) && scaled >= kTens[digits]) ++digits;
+  int exponent = digits - 1 - shift;
+  uint64_t kept = 0;
+  int keptDigits = digits;
+  if (digits <= kSignificantDigits) {
+    kept = static_cast<uint64_t>(scaled);
+  } else {
+    const Uint128 unit = kTens[digits - kSignificantDigits];
+    Uint128 rounded = scaled / unit;
+    const Uint128 rest = scaled - rounded * unit;
+    if (rest > unit / 2 || (rest == unit / 2 && (rounded & 1) != 0)) ++rounded;
+    if (rounded == kTens[kSignificantDigits]) {
+      rounded = kTens[kSignificantDigits - 1];
+      ++exponent;
+    }
+    kept = static_cast<uint64_t>(rounded);
+    keptDigits = kSignificantDigits;
+  }
+  while (keptDigits > 1 && kept % 10 == 0) {
+    kept /= 10;
+    --keptDigits;
+  }
+  char figures[kSignificantDigits];
+  for (int i = keptDigits - 1; i >= 0; --i, kept /= 10) {
+    figures[i] = static_cast<char>('0' + kept % 10);
+  }
+  const std::string_view all(figures, static_cast<std::size_t>(keptDigits));
+
+  if ((bits >> 31) != 0) text += '-';
+  if (exponent < -4 || exponent >= kSignificantDigits) {
+    text += all.front();
+    if (keptDigits > 1) text.append(".").append(all.substr(1));
+    text += exponent < 0 ? "e-" : "e+";
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude >= 100) text += static_cast<char>('0' + magnitude / 100);
+    text += static_cast<char>('0' + magnitude / 10 % 10);
+    text += static_cast<char>('0' + magnitude % 10);
+  } else if (exponent < 0) {
+    text.append("0.").append(static_cast<std::size_t>(-exponent - 1), '0').append(all);
+  } else if (keptDigits <= exponent + 1) {
+    text.append(all).append(static_cast<std::size_t>(exponent + 1 - keptDigits), '0');
+    text += ".0";
+  } else {
+    const auto whole = static_cast<std::size_t>(exponent + 1);
+    text.append(all.substr(0, whole)).append(".").append(all.substr(whole));
+  }
+  return true;
+}
 
 // One value as "%.15g" prints its widening to double in the C locale, with ".0" added to a text
 // that would otherwise read as an integer.
@@ -18,6 +113,7 @@ void appendNumber(std::string& text, float value) {
     text += "null";
     return;
   }
+  if (appendFifteenDigits(text, value)) return;
   char buffer[32];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
                                     std::chars_format::general, 15);
@@ -98,14 +194,17 @@ bool isDigit(char c) {
 
 // The texts the writer produces, read without the general parser's byte-by-byte bookkeeping:
 // arrays of ten numbers (or nulls, where allowed) with no whitespace and nothing after the end.
-// A decimal number with at most 19 significant digits and a power of ten within 10^22 converts
-// exactly: both are exact doubles, so one multiplication or division rounds the decimal value to
-// double correctly, as a full conversion does. False as soon as the text leaves this form; the
-// general parser then reads it from the start, and accepts or refuses it with its reason.
+// A decimal number of at most 19 digits whose digits make at most 2^53 and whose power of ten is
+// within 10^22 converts exactly: both are exact doubles, so one multiplication or division rounds
+// the decimal value to double correctly, as a full conversion does. False as soon as the text
+// leaves this form; the general parser then reads it from the start, and accepts or refuses it with
+// its reason.
+// Only the first `converted` values of each entry are converted; the others are checked as a
+// conversion would check them and left at 0.
 class WrittenFormReader {
  public:
-  WrittenFormReader(std::string_view text, NullValues nulls)
-      : p_(text.data()), end_(text.data() + text.size()), nulls_(nulls) {}
+  WrittenFormReader(std::string_view text, NullValues nulls, std::size_t converted)
+      : p_(text.data()), end_(text.data() + text.size()), nulls_(nulls), converted_(converted) {}
 
   bool read(MotionSample& sample) {
     if (!take('[')) return false;
@@ -114,7 +213,7 @@ class WrittenFormReader {
       if (!take('[')) return false;
       MotionEntry& entry = sample.emplace_back();
       for (std::size_t k = 0; k < entry.size(); ++k) {
-        if ((k > 0 && !take(',')) || !value(entry[k])) return false;
+        if ((k > 0 && !take(',')) || !value(entry[k], k < converted_)) return false;
       }
       if (!take(']')) return false;
       if (take(']')) return p_ == end_;
@@ -129,48 +228,62 @@ class WrittenFormReader {
     return true;
   }
 
-  bool value(float& out) {
+  // Appends the decimal digits at the reading position to `mantissa`, eight at a time where it
+  // can, and returns how many there were. Beyond 19 digits the mantissa is of no use.
+  int digitsInto(uint64_t& mantissa) {
+    const char* start = p_;
+    if constexpr (std::endian::native == std::endian::little) {
+      while (end_ - p_ >= 8) {
+        uint64_t chunk = 0;
+        std::memcpy(&chunk, p_, 8);
+        // Every byte within '0' to '9'.
+        if ((((chunk + 0x4646464646464646) | (chunk - 0x3030303030303030)) & 0x8080808080808080) !=
+            0) {
+          break;
+        }
+        // Pairs, then fours, then all eight digits, the first byte the most significant.
+        chunk -= 0x3030303030303030;
+        chunk = (chunk * 10) + (chunk >> 8);
+        chunk = (((chunk & 0x000000FF000000FF) * 0x000F424000000064) +
+                 (((chunk >> 16) & 0x000000FF000000FF) * 0x0000271000000001)) >>
+                32;
+        mantissa = mantissa * 100000000 + static_cast<uint32_t>(chunk);
+        p_ += 8;
+      }
+    }
+    for (; p_ != end_ && isDigit(*p_); ++p_)
+      mantissa = mantissa * 10 + static_cast<uint64_t>(*p_ - '0');
+    return static_cast<int>(p_ - start);
+  }
+
+  bool value(float& out, bool convert) {
     if (p_ != end_ && *p_ == 'n') {
       if (nulls_ != NullValues::AsNaN || end_ - p_ < 4 || std::string_view(p_, 4) != "null") {
         return false;
       }
       p_ += 4;
-      out = std::numeric_limits<float>::quiet_NaN();
+      if (convert) out = std::numeric_limits<float>::quiet_NaN();
       return true;
     }
+    // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?, the digits gathered into one mantissa.
     const char* first = p_;
     const bool negative = take('-');
-    // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?, the mantissa's digits gathered on the way.
-    uint64_t mantissa = 0;
-    int digits = 0;  // significant digits gathered, from the first non-zero one
-    int64_t exponent = 0;
-    const auto gather = [&](bool fraction) {
-      const char* start = p_;
-      for (; p_ != end_ && isDigit(*p_); ++p_) {
-        if (digits == 0 && *p_ == '0') {
-          if (fraction) --exponent;
-          continue;
-        }
-        if (digits < 19) {
-          mantissa = mantissa * 10 + static_cast<uint64_t>(*p_ - '0');
-          if (fraction) --exponent;
-        } else if (!fraction) {
-          ++exponent;
-        }
-        ++digits;
-      }
-      return p_ != start;
-    };
     if (p_ == end_ || !isDigit(*p_)) return false;
+    uint64_t mantissa = 0;
+    int digits = 1;
     if (*p_ == '0') {
       ++p_;
     } else {
-      gather(false);
+      digits = digitsInto(mantissa);
     }
+    int64_t exponent = 0;
     bool integral = true;
     if (take('.')) {
       integral = false;
-      if (!gather(true)) return false;
+      const int fraction = digitsInto(mantissa);
+      if (fraction == 0) return false;
+      digits += fraction;
+      exponent = -fraction;
     }
     if (p_ != end_ && (*p_ == 'e' || *p_ == 'E')) {
       integral = false;
@@ -185,15 +298,18 @@ class WrittenFormReader {
       if (p_ == start) return false;
       exponent += negativeExponent ? -written : written;
     }
-    if (integral) return integerValue(first, p_, out) || floatingValue(first, p_, out);
+    const bool small = digits <= 19 && exponent >= -22 && exponent <= 22;
+    // A number of this size is finite as a double, so it is valid without converting it.
+    if (!convert && small) return true;
+    float unused = 0.0f;
+    float& target = convert ? out : unused;
+    if (integral) return integerValue(first, p_, target) || floatingValue(first, p_, target);
 
     constexpr uint64_t kExactMantissa = uint64_t{1} << 53;
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    if (digits > 19 || mantissa > kExactMantissa || exponent < -22 || exponent > 22) {
-      return floatingValue(first, p_, out);
-    }
+    if (!small || mantissa > kExactMantissa) return floatingValue(first, p_, target);
     double number = static_cast<double>(mantissa);
     number = exponent < 0 ? number / kPowers[-exponent] : number * kPowers[exponent];
     out = static_cast<float>(negative ? -number : number);
@@ -203,6 +319,7 @@ class WrittenFormReader {
   const char* p_;
   const char* end_;
   NullValues nulls_;
+  std::size_t converted_;
 };
 
 // Parses the stored text in one pass, straight into floats, and refuses everything that is not an
@@ -517,14 +634,26 @@ std::string writeSampleText(const MotionSample& sample) {
   return text;
 }
 
-MotionSample readSampleText(std::string_view text, NullValues nulls) {
+namespace {
+
+MotionSample readSample(std::string_view text, NullValues nulls, std::size_t converted) {
   MotionSample sample;
-  if (WrittenFormReader(text, nulls).read(sample)) return sample;
+  if (WrittenFormReader(text, nulls, converted).read(sample)) return sample;
   try {
     return SampleParser(text, nulls).parse();
   } catch (Refusal& refusal) {
     throw SampleTextError("stored recording is malformed: " + refusal.reason);
   }
+}
+
+}  // namespace
+
+MotionSample readSampleText(std::string_view text, NullValues nulls) {
+  return readSample(text, nulls, std::tuple_size_v<MotionEntry>);
+}
+
+MotionSample readSampleMotion(std::string_view text, NullValues nulls) {
+  return readSample(text, nulls, kPrimaryZ + 1);
 }
 
 }  // namespace GestalPrivate

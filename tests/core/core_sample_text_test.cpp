@@ -53,6 +53,32 @@ TEST(CoreSampleText, WritesFifteenSignificantDigits) {
   EXPECT_EQ(writeSampleText({}), "[]");
 }
 
+// Every kind of float written as the C library prints it: a million random ones, each power of two
+// and its neighbours, and values whose fifteenth digit is followed by exactly one half.
+TEST(CoreSampleText, WritesEveryFloatAsTheCLibraryPrintsIt) {
+  std::mt19937 random(23);
+  MotionSample sample(100000);
+  for (MotionEntry& e : sample) {
+    for (float& v : e) v = std::bit_cast<float>(static_cast<uint32_t>(random()));
+  }
+  MotionEntry edges{};
+  std::size_t k = 0;
+  for (int power = -149; power <= 127; ++power) {
+    const float exact = std::ldexp(1.0f, power);
+    for (float v : {exact, std::nextafter(exact, 0.0f), std::nextafter(exact, 1e38f), -exact}) {
+      edges[k++] = v;
+      if (k == edges.size()) {
+        sample.push_back(edges);
+        k = 0;
+      }
+    }
+  }
+  // 2^-22 = 2.384185791015625e-07 rounds to even; 999999999999999.5 is no float, 2^60 is.
+  sample.push_back({std::ldexp(1.0f, -22), std::ldexp(3.0f, -23), std::ldexp(1.0f, 60), 1e15f,
+                    9.99999e14f, 0.0001f, 0.00001f, 123456789.0f, -0.0f, 1e-45f});
+  ASSERT_EQ(writeSampleText(sample), GestalReference::writeSampleText(sample));
+}
+
 // A million written values, every kind of float among them, read back bit for bit as written and
 // as the reference reads them.
 TEST(CoreSampleText, ReadsEveryWrittenValueBackExactly) {
