@@ -73,11 +73,11 @@ std::vector<GestalCustomGestureDB::Row>* GestalCustomGestureDB::rows() {
   return cache_->rows ? &*cache_->rows : nullptr;
 }
 
-void GestalCustomGestureDB::appendSample(std::vector<MotionSample>& samples, std::string_view text,
-                                         const std::string& gestureIndex) {
+void GestalCustomGestureDB::appendSample(std::vector<PreparedRecording>& samples,
+                                         std::string_view text, const std::string& gestureIndex) {
   // A row that does not decode is reported and left out; the gesture keeps its other samples.
   try {
-    samples.push_back(readSampleText(text, NullValues::Reject));
+    samples.push_back(PreparedRecording::detached(readSampleMotion(text, NullValues::Reject)));
   } catch (const SampleTextError& e) {
     logFormat(LogLevel::Error,
               "getCustomSamples skipped a stored sample of %s that does not decode: %s",
@@ -85,9 +85,9 @@ void GestalCustomGestureDB::appendSample(std::vector<MotionSample>& samples, std
   }
 }
 
-std::vector<MotionSample> GestalCustomGestureDB::getCustomSamples(const std::string& nameSpace,
-                                                                  const std::string& gestureIndex) {
-  std::vector<MotionSample> samples;
+std::vector<PreparedRecording> GestalCustomGestureDB::getCustomSamples(
+    const std::string& nameSpace, const std::string& gestureIndex) {
+  std::vector<PreparedRecording> samples;
   std::string error;
   if (const std::vector<Row>* cached = rows()) {
     for (const Row& row : *cached) {
@@ -137,8 +137,9 @@ void GestalCustomGestureDB::replaceCustomSamples(const std::string& nameSpace,
   // One insert per sample, in sample order; an SQL error stops the rest, and the rows already
   // inserted stay (they commit with the call).
   for (const MotionSample& sample : samples) {
+    const std::string text = writeSampleText(sample);
     SqliteStatement insert(*connection_, kInsertSample);
-    insert.bind(1, nameSpace).bind(2, gestureIndex).bind(3, writeSampleText(sample));
+    insert.bind(1, nameSpace).bind(2, gestureIndex).bindUncopied(3, text);
     if (!insert.run()) {
       logFormat(LogLevel::Error, "replaceCustomSamples SQL error: %s", insert.error().c_str());
       return;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/GestalCore.h"
 #include "core/MotionSample.h"
 #include "store/Sqlite.h"
 
@@ -23,9 +24,9 @@ class GestalCustomGestureDB {
   explicit GestalCustomGestureDB(const std::string& directory, Caching caching = Caching::On);
   virtual ~GestalCustomGestureDB();
 
-  // Every stored sample of the gesture, in row order.
-  std::vector<MotionSample> getCustomSamples(const std::string& nameSpace,
-                                             const std::string& gestureIndex);
+  // Every stored sample of the gesture, in row order, prepared for comparison.
+  std::vector<PreparedRecording> getCustomSamples(const std::string& nameSpace,
+                                                  const std::string& gestureIndex);
   // The index of every row of the name space, in row order (one entry per stored sample).
   std::vector<std::string> getAllCustomGestureIndexes(const std::string& nameSpace);
   // Replaces the gesture's samples; an empty list deletes the gesture.
@@ -62,8 +63,8 @@ class GestalCustomGestureDB {
   // The rows, read again when the file changed; null when the store keeps no cache or cannot
   // answer from it (a schema it did not create, or a select that failed).
   std::vector<Row>* rows();
-  // Appends the decoded sample of a stored text, or reports a text that does not decode.
-  static void appendSample(std::vector<MotionSample>& samples, std::string_view text,
+  // Appends the sample of a stored text, or reports a text that does not decode.
+  static void appendSample(std::vector<PreparedRecording>& samples, std::string_view text,
                            const std::string& gestureIndex);
 
   std::string path_;

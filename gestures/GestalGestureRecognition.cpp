@@ -56,11 +56,7 @@ const std::vector<PreparedRecording>& GestalGestureRecognition::cachedCustomSamp
   const std::string key = nameSpace + "_" + gestureIndex;
   auto entry = customSamples_.find(key);
   if (entry == customSamples_.end()) {
-    std::vector<PreparedRecording> prepared;
-    for (const MotionSample& sample : customDB_->getCustomSamples(nameSpace, gestureIndex)) {
-      prepared.push_back(PreparedRecording::detached(sample));
-    }
-    entry = customSamples_.emplace(key, std::move(prepared)).first;
+    entry = customSamples_.emplace(key, customDB_->getCustomSamples(nameSpace, gestureIndex)).first;
   }
   return entry->second;
 }

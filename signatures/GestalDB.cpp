@@ -97,14 +97,6 @@ SignatureCache::Action* GestalDB::cached(int32_t index) {
   return &kept->actions[index];
 }
 
-void GestalDB::signaturesChanged(int32_t index) {
-  if (SignatureCache::Action* kept = cached(index)) {
-    kept->signatureCount.reset();
-    kept->newestTime.reset();
-    kept->newestFirst.clear();
-  }
-}
-
 void GestalDB::itemChanged(int32_t index, bool rowsAddedOrRemoved) {
   if (SignatureCache* kept = cache()) {
     if (rowsAddedOrRemoved) kept->actionIndexes.reset();
@@ -275,7 +267,7 @@ std::vector<StoredSignature> GestalDB::getLastNSignature(uint32_t count, int32_t
       // A non-finite value of a recording was stored as null; it comes back as NaN, as enrolled.
       try {
         signature = std::make_shared<const PreparedRecording>(
-            PreparedRecording::detached(readSampleText(row.textView(1), NullValues::AsNaN)));
+            PreparedRecording::detached(readSampleMotion(row.textView(1), NullValues::AsNaN)));
       } catch (const SampleTextError& e) {
         row.corruptRow("sign", std::string("signature does not decode: ") + e.what());
       }
@@ -339,16 +331,19 @@ void GestalDB::addSignature(const MotionSample& sample, int32_t index) {
   if (sample.empty()) return;
   if (index < 1) throw "addSignature to invalid action index";
   const std::string text = writeSampleText(sample);
+  const int64_t now = clockMillis();
   {
     SqliteStatement statement(*connection_,
                               "insert into sign (item_no, time, signature) values (?1, ?2, ?3)");
-    statement.bind(1, int64_t{index}).bind(2, clockMillis()).bind(3, std::string_view(text));
-    // Written values read back exactly, a non-finite one as NaN, which prepares as the value did:
-    // the sample itself is what the stored row decodes to for matching.
+    statement.bind(1, int64_t{index}).bind(2, now).bindUncopied(3, text);
     if (runReporting(statement, "addSignature")) {
       if (SignatureCache::Action* kept = cached(index)) {
+        // Written values read back exactly, a non-finite one as NaN, which prepares as the value
+        // did: the sample itself is what the stored row decodes to for matching.
         kept->signatures[connection_->lastInsertRowid()] =
             std::make_shared<const PreparedRecording>(PreparedRecording::detached(sample));
+        if (kept->signatureCount) ++*kept->signatureCount;
+        if (kept->newestTime) kept->newestTime = std::max(*kept->newestTime, now);
       }
     }
   }
@@ -356,24 +351,32 @@ void GestalDB::addSignature(const MotionSample& sample, int32_t index) {
   // failed insert.
   SqliteStatement prune(*connection_,
                         "delete from sign where rowid in (select rowid from sign where item_no = "
-                        "?1 order by rowid desc limit -1 offset ?2) returning rowid");
+                        "?1 order by rowid desc limit -1 offset ?2) returning rowid, time");
   prune.bind(1, int64_t{index}).bind(2, int64_t{profile_->storedSignatureLimit()});
-  std::vector<int64_t> pruned;
-  while (prune.step()) pruned.push_back(prune.int64(0));
-  if (prune.failed()) reportError("remove old signature in addSignature", prune.error());
-  if (SignatureCache::Action* kept = cached(index)) {
-    for (int64_t rowid : pruned) kept->signatures.erase(rowid);
+  SignatureCache::Action* kept = nullptr;
+  while (prune.step()) {
+    if (kept == nullptr) kept = cached(index);
+    if (kept == nullptr) continue;
+    kept->signatures.erase(prune.int64(0));
+    if (kept->signatureCount && !prune.isNull(1)) --*kept->signatureCount;
+    // The newest time is read again unless the row was certainly older.
+    if (kept->newestTime &&
+        (prune.type(1) != SQLITE_INTEGER || prune.int64(1) >= *kept->newestTime)) {
+      kept->newestTime.reset();
+    }
   }
-  signaturesChanged(index);
+  if (prune.failed()) reportError("remove old signature in addSignature", prune.error());
+  // Where equal times fall in the newest-first order is SQLite's to say: the order is read again.
+  if ((kept = cached(index)) != nullptr) kept->newestFirst.clear();
 }
 
 void GestalDB::delSignatures(int32_t index) {
   if (!runForAction(*connection_, "delete from sign where item_no = ?1", index, "delSignatures")) {
     return;
   }
-  signaturesChanged(index);
   if (SignatureCache::Action* kept = cached(index)) {
     kept->signatures.clear();
+    kept->newestFirst.clear();
     kept->signatureCount = 0;
     kept->newestTime = -1;
   }

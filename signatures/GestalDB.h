@@ -76,8 +76,6 @@ class GestalDB {
   // The action's failed identifications, read once while the file is unchanged; empty when the
   // store keeps no cache or some row is not a failure with an integer time.
   std::optional<SignatureCache::Failures> failuresOf(int32_t index);
-  // After a write to the action's signatures: what depends on their set or order is read again.
-  void signaturesChanged(int32_t index);
   // After a write to the action's row of table item.
   void itemChanged(int32_t index, bool rowsAddedOrRemoved);
 

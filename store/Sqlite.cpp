@@ -208,10 +208,25 @@ SqliteStatement& SqliteStatement::bind(int position, int64_t value) {
   return *this;
 }
 
+namespace {
+
+int bindText(sqlite3_stmt* statement, int position, std::string_view text,
+             sqlite3_destructor_type lifetime) {
+  return sqlite3_bind_text64(statement, position, text.data(), text.size(), lifetime, SQLITE_UTF8);
+}
+
+}  // namespace
+
 SqliteStatement& SqliteStatement::bind(int position, std::string_view text) {
   if (statement_ == nullptr) return *this;
-  const int rc = sqlite3_bind_text64(statement_, position, text.data(), text.size(),
-                                     SQLITE_TRANSIENT, SQLITE_UTF8);
+  const int rc = bindText(statement_, position, text, SQLITE_TRANSIENT);
+  if (rc != SQLITE_OK) recordError(rc);
+  return *this;
+}
+
+SqliteStatement& SqliteStatement::bindUncopied(int position, std::string_view text) {
+  if (statement_ == nullptr) return *this;
+  const int rc = bindText(statement_, position, text, SQLITE_STATIC);
   if (rc != SQLITE_OK) recordError(rc);
   return *this;
 }

@@ -175,6 +175,8 @@ class SqliteStatement {
   // Parameters are numbered from 1. Integers stay integers and texts stay texts in the file.
   SqliteStatement& bind(int position, int64_t value);
   SqliteStatement& bind(int position, std::string_view text);
+  // Binds a text without copying it: it must stay as it is until the statement is done.
+  SqliteStatement& bindUncopied(int position, std::string_view text);
 
   // Advances to the next row: true when a row is ready, false when the statement is done or
   // failed (see failed()). Throws StoreFault on an environmental failure of a store connection.

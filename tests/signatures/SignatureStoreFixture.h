@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "core/GSEnginePreferenceParameters.h"
-#include "core/GestalCore.h"
 #include "core/MotionSample.h"
 #include "signatures/GestalDB.h"
 #include "support/CaptureOutput.h"
@@ -31,21 +30,6 @@ inline MotionSample yRecording(std::size_t length) {
 }
 inline MotionSample zRecording(std::size_t length) {
   return GestalTest::pairRecording(length, 'e');
-}
-
-// What matching sees of recordings: their prepared values, in order.
-using Prepared = std::vector<std::vector<int16_t>>;
-inline Prepared prepared(const std::vector<GestalPrivate::StoredSignature>& signatures) {
-  Prepared values;
-  for (const auto& signature : signatures) values.push_back(signature->prepared().values);
-  return values;
-}
-inline Prepared prepared(const std::vector<MotionSample>& samples) {
-  Prepared values;
-  for (const MotionSample& sample : samples) {
-    values.push_back(GestalPrivate::GestalCore().prepareSequence(sample, true).values);
-  }
-  return values;
 }
 
 using GestalTest::execute;
