@@ -228,8 +228,10 @@ class WrittenFormReader {
     return true;
   }
 
-  // Appends the decimal digits at the reading position to `mantissa`, eight at a time where it
-  // can, and returns how many there were. Beyond 19 digits the mantissa is of no use.
+  // Passes the decimal digits at the reading position, eight at a time where it can, appending
+  // them to `mantissa` when `Gather`, and returns how many there were. Beyond 19 digits the
+  // mantissa is of no use.
+  template <bool Gather>
   int digitsInto(uint64_t& mantissa) {
     const char* start = p_;
     if constexpr (std::endian::native == std::endian::little) {
@@ -241,6 +243,8 @@ class WrittenFormReader {
             0) {
           break;
         }
+        p_ += 8;
+        if constexpr (!Gather) continue;
         // Pairs, then fours, then all eight digits, the first byte the most significant.
         chunk -= 0x3030303030303030;
         chunk = (chunk * 10) + (chunk >> 8);
@@ -248,21 +252,25 @@ class WrittenFormReader {
                  (((chunk >> 16) & 0x000000FF000000FF) * 0x0000271000000001)) >>
                 32;
         mantissa = mantissa * 100000000 + static_cast<uint32_t>(chunk);
-        p_ += 8;
       }
     }
-    for (; p_ != end_ && isDigit(*p_); ++p_)
-      mantissa = mantissa * 10 + static_cast<uint64_t>(*p_ - '0');
+    for (; p_ != end_ && isDigit(*p_); ++p_) {
+      if constexpr (Gather) mantissa = mantissa * 10 + static_cast<uint64_t>(*p_ - '0');
+    }
     return static_cast<int>(p_ - start);
   }
 
-  bool value(float& out, bool convert) {
+  bool value(float& out, bool convert) { return convert ? number<true>(out) : number<false>(out); }
+
+  // One value; with `Convert` false it is only checked, as converting it would check it.
+  template <bool Convert>
+  bool number(float& out) {
     if (p_ != end_ && *p_ == 'n') {
       if (nulls_ != NullValues::AsNaN || end_ - p_ < 4 || std::string_view(p_, 4) != "null") {
         return false;
       }
       p_ += 4;
-      if (convert) out = std::numeric_limits<float>::quiet_NaN();
+      if constexpr (Convert) out = std::numeric_limits<float>::quiet_NaN();
       return true;
     }
     // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?, the digits gathered into one mantissa.
@@ -274,13 +282,13 @@ class WrittenFormReader {
     if (*p_ == '0') {
       ++p_;
     } else {
-      digits = digitsInto(mantissa);
+      digits = digitsInto<Convert>(mantissa);
     }
     int64_t exponent = 0;
     bool integral = true;
     if (take('.')) {
       integral = false;
-      const int fraction = digitsInto(mantissa);
+      const int fraction = digitsInto<Convert>(mantissa);
       if (fraction == 0) return false;
       digits += fraction;
       exponent = -fraction;
@@ -300,9 +308,9 @@ class WrittenFormReader {
     }
     const bool small = digits <= 19 && exponent >= -22 && exponent <= 22;
     // A number of this size is finite as a double, so it is valid without converting it.
-    if (!convert && small) return true;
+    if (!Convert && small) return true;
     float unused = 0.0f;
-    float& target = convert ? out : unused;
+    float& target = Convert ? out : unused;
     if (integral) return integerValue(first, p_, target) || floatingValue(first, p_, target);
 
     constexpr uint64_t kExactMantissa = uint64_t{1} << 53;
