@@ -1,6 +1,7 @@
 #include "store/Sqlite.h"
 #include "core/Log.h"
 #include "core/NumberText.h"
+#include "store/ReadAhead.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -45,7 +46,8 @@ StoreFault::StoreFault(const std::string& path, const std::string& message, int 
     : std::runtime_error(path + ": " + message), resultCode_(resultCode) {}
 
 SqliteConnection::SqliteConnection(const std::string& path) : path_(path) {
-  if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) {
+  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                      readAheadFileSystem()) != SQLITE_OK) {
     std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
     close();
     throw std::runtime_error("Can't open database: " + message + "\n");

@@ -40,7 +40,8 @@ class StoreFault : public std::runtime_error {
 };
 
 // An open SQLite connection, closed by the destructor. Every connection waits up to
-// kBusyTimeoutMillis for locks, and keeps the statements it prepares for reuse.
+// kBusyTimeoutMillis for locks, reads its file through readAheadFileSystem, and keeps the
+// statements it prepares for reuse.
 class SqliteConnection {
  public:
   // Opens (and creates when missing) the database file. On failure closes what was opened and
