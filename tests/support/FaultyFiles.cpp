@@ -11,6 +11,7 @@ struct Faults {
   sqlite3_vfs* real = nullptr;
   std::string writePart;
   int writeCode = SQLITE_OK;
+  int64_t writeLimit = -1;  // writes end beyond it fail; -1: every write, truncation and sync
   std::string readOnlyPart;
 };
 
@@ -34,9 +35,12 @@ sqlite3_file* realOf(sqlite3_file* file) {
   return reinterpret_cast<File*>(file)->real;
 }
 
-int writeFault(sqlite3_file* file) {
-  const bool fails = chosen(faults().writePart, reinterpret_cast<File*>(file)->path);
-  return fails ? faults().writeCode : SQLITE_OK;
+// The fault of a write ending at `end`, or of a truncation or sync (end -1).
+int writeFault(sqlite3_file* file, sqlite3_int64 end = -1) {
+  const Faults& state = faults();
+  const bool fails = chosen(state.writePart, reinterpret_cast<File*>(file)->path) &&
+                     (state.writeLimit < 0 || end > state.writeLimit);
+  return fails ? state.writeCode : SQLITE_OK;
 }
 
 int fileClose(sqlite3_file* f) {
@@ -46,7 +50,7 @@ int fileRead(sqlite3_file* f, void* buffer, int amount, sqlite3_int64 offset) {
   return realOf(f)->pMethods->xRead(realOf(f), buffer, amount, offset);
 }
 int fileWrite(sqlite3_file* f, const void* buffer, int amount, sqlite3_int64 offset) {
-  if (int fault = writeFault(f)) return fault;
+  if (int fault = writeFault(f, offset + amount)) return fault;
   return realOf(f)->pMethods->xWrite(realOf(f), buffer, amount, offset);
 }
 int fileTruncate(sqlite3_file* f, sqlite3_int64 size) {
@@ -193,8 +197,13 @@ FaultyFiles::~FaultyFiles() {
 }
 
 void FaultyFiles::failWrites(const std::string& pathPart, int resultCode) {
+  failWritesBeyond(pathPart, resultCode, -1);
+}
+
+void FaultyFiles::failWritesBeyond(const std::string& pathPart, int resultCode, int64_t bytes) {
   faults().writePart = pathPart;
   faults().writeCode = resultCode;
+  faults().writeLimit = bytes;
 }
 
 void FaultyFiles::openReadOnly(const std::string& pathPart) {
