@@ -184,6 +184,8 @@ PreparedRecording PreparedRecording::detached(const MotionSample& sample) {
   PreparedRecording recording;
   recording.empty_ = sample.empty();
   recording.prepared_ = GestalCore().prepareSequence(sample, true);
+  // Kept for long: without the room reserved for the entries that decimation dropped.
+  recording.prepared_->values.shrink_to_fit();
   return recording;
 }
 
