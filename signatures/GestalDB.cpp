@@ -348,26 +348,51 @@ void GestalDB::addSignature(const MotionSample& sample, int32_t index) {
     }
   }
   // Keeps the most recently inserted rows, by rowid rather than by time stamp; runs even after a
-  // failed insert.
+  // failed insert. With a cache, the rows it deletes are listed first: nobody else writes between
+  // the two statements, since the call holds the write lock from the insert on.
+  const int64_t limit = profile_->storedSignatureLimit();
+  struct Pruned {
+    int64_t rowid;
+    bool hasTime;
+    bool integerTime;
+    int64_t time;
+  };
+  std::optional<std::vector<Pruned>> pruned;
+  if (cached(index) != nullptr) {
+    SqliteStatement select(*connection_,
+                           "select rowid, time from sign where item_no = ?1 order by rowid desc "
+                           "limit -1 offset ?2");
+    select.bind(1, int64_t{index}).bind(2, limit);
+    pruned.emplace();
+    while (select.step()) {
+      pruned->push_back(
+          {select.int64(0), !select.isNull(1), select.type(1) == SQLITE_INTEGER, select.int64(1)});
+    }
+    if (select.failed()) pruned.reset();
+  }
   SqliteStatement prune(*connection_,
                         "delete from sign where rowid in (select rowid from sign where item_no = "
-                        "?1 order by rowid desc limit -1 offset ?2) returning rowid, time");
-  prune.bind(1, int64_t{index}).bind(2, int64_t{profile_->storedSignatureLimit()});
-  SignatureCache::Action* kept = nullptr;
-  while (prune.step()) {
-    if (kept == nullptr) kept = cached(index);
-    if (kept == nullptr) continue;
-    kept->signatures.erase(prune.int64(0));
-    if (kept->signatureCount && !prune.isNull(1)) --*kept->signatureCount;
+                        "?1 order by rowid desc limit -1 offset ?2)");
+  prune.bind(1, int64_t{index}).bind(2, limit);
+  if (!runReporting(prune, "remove old signature in addSignature")) return;
+  SignatureCache::Action* kept = cached(index);
+  if (kept == nullptr) return;
+  // Where equal times fall in the newest-first order is SQLite's to say: the order is read again.
+  kept->newestFirst.clear();
+  if (!pruned) {
+    kept->signatures.clear();
+    kept->signatureCount.reset();
+    kept->newestTime.reset();
+    return;
+  }
+  for (const Pruned& row : *pruned) {
+    kept->signatures.erase(row.rowid);
+    if (kept->signatureCount && row.hasTime) --*kept->signatureCount;
     // The newest time is read again unless the row was certainly older.
-    if (kept->newestTime &&
-        (prune.type(1) != SQLITE_INTEGER || prune.int64(1) >= *kept->newestTime)) {
+    if (kept->newestTime && !(row.integerTime && row.time < *kept->newestTime)) {
       kept->newestTime.reset();
     }
   }
-  if (prune.failed()) reportError("remove old signature in addSignature", prune.error());
-  // Where equal times fall in the newest-first order is SQLite's to say: the order is read again.
-  if ((kept = cached(index)) != nullptr) kept->newestFirst.clear();
 }
 
 void GestalDB::delSignatures(int32_t index) {
