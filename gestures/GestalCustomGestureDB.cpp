@@ -45,13 +45,7 @@ GestalCustomGestureDB::GestalCustomGestureDB(const std::string& directory, Cachi
           {kCreateTables, "current custom gesture DB schema version is %d",
            "createcustom gesture  DB tables error: %s", "create custom gesture DB tables failed\n",
            "create custom gesture DB tables success"})),
-      cache_(caching == Caching::On ? std::make_unique<RowCache>() : nullptr) {
-  // With its rows kept, the store reads a page of the file once per gesture it loads: SQLite's
-  // default 2 MiB of pages would only fill with pages read once, each new one costing the process
-  // a fresh page of memory.
-  std::string error;
-  if (cache_ != nullptr) connection_->exec("PRAGMA cache_size = -256", error);
-}
+      cache_(caching == Caching::On ? std::make_unique<RowCache>() : nullptr) {}
 
 GestalCustomGestureDB::~GestalCustomGestureDB() = default;
 
@@ -61,6 +55,11 @@ std::vector<GestalCustomGestureDB::Row>* GestalCustomGestureDB::rows() {
   if (generation != cache_->generation) {
     cache_->generation = generation;
     cache_->rows.reset();
+    // With its rows kept, the store reads a page of the file once per gesture it loads: SQLite's
+    // default 2 MiB of pages would only fill with pages read once, each new one costing the
+    // process a fresh page of memory.
+    std::string error;
+    connection_->exec("PRAGMA cache_size = -256", error);
     if (isCreatedSchema(schemaOf(*connection_))) {
       std::vector<Row> rows;
       SqliteStatement select(*connection_, kSelectRows);

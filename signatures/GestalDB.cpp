@@ -70,10 +70,7 @@ GestalDB::GestalDB(const GSEnginePreferenceParameters& profile, const std::strin
           path_, {kSchema, "current signature DB schema version is %d",
                   "create gesture DB tables error: %s", "create gesture DB tables failed\n",
                   "create gesture DB tables success"})),
-      cache_(caching == Caching::On ? std::make_unique<SignatureCache>() : nullptr) {
-  std::string error;
-  if (cache_ != nullptr) connection_->exec(kCachedPages, error);
-}
+      cache_(caching == Caching::On ? std::make_unique<SignatureCache>() : nullptr) {}
 
 GestalDB::~GestalDB() = default;
 
@@ -84,6 +81,8 @@ SignatureCache* GestalDB::cache() {
     *cache_ = SignatureCache{};
     cache_->generation = generation;
     cache_->usable = isCreatedSchema(schemaOf(*connection_));
+    std::string error;
+    connection_->exec(kCachedPages, error);
   }
   return cache_->usable ? cache_.get() : nullptr;
 }
