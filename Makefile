@@ -50,7 +50,7 @@ demo: build
 	@echo "demo: report of the demo's gestures: $(abspath $(DEMO_REPORT))"
 
 # BENCH_LIBRARIES: the shared libraries whose exported calls are compared side by side (by
-# default the one just built).
+# default the one just built and libgestal_uncached, the same library without its caches).
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b || exit 1; done
 	@echo "== $(BUILD)/bench/abi_calls"; ./$(BUILD)/bench/abi_calls $(BENCH_LIBRARIES)
@@ -82,10 +82,4 @@ format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp' '*.c')
 
 clean:
-FUZZ_BUILD ?= build-fuzz
-FUZZ_SECONDS ?= 60
-TSAN_BUILD ?= build-tsan
-JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-CMAKE_FLAGS ?=
-
-.PHONY: all setup build test test-sanitize test-tsan test-crash demo bench fuzz model format clean
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -1,14 +1,18 @@
 // The cost of the exported calls as a host sees it: each library given on the command line (by
-// default the one built beside this program) is loaded with dlopen, driven through its C interface
-// with its trace sent to /dev/null, and every figure is printed as one column per library, so that
-// variants of the library (for instance with and without caches) compare side by side in one run.
+// default the library built beside this program and its variant without caches) is loaded with
+// dlopen, driven through its C interface with its trace sent to /dev/null, and every figure is
+// printed as one column per library, so that the variants compare side by side in one run.
 //
 //   abi_calls [library.so ...]
 //
 // Figures are medians over the calls measured, CPU time of the process and wall time, in
-// milliseconds. "first" is the first call in a fresh process (measured in a child process).
+// milliseconds. "first" is the first call in a fresh process (measured in a child process). The
+// calls that write wait for one commit each; their wall time beyond their CPU time is the disk's.
+// Below the table: the heap that an engine keeps after identifying among 100 actions (its caches)
+// and the peak resident size of that scenario.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +23,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -42,6 +47,7 @@ struct Library {
   decltype(&Shutdown) shutdown = nullptr;
   decltype(&AddSignature) addSignature = nullptr;
   decltype(&IdentifySignature) identifySignature = nullptr;
+  decltype(&DeleteAction) deleteAction = nullptr;
   decltype(&VerifyGesture) verifyGesture = nullptr;
   decltype(&SetCustomGesture) setCustomGesture = nullptr;
   decltype(&IdentifyCustomGesture) identifyCustomGesture = nullptr;
@@ -54,6 +60,7 @@ struct Library {
     bind(shutdown, "Shutdown");
     bind(addSignature, "AddSignature");
     bind(identifySignature, "IdentifySignature");
+    bind(deleteAction, "DeleteAction");
     bind(verifyGesture, "VerifyGesture");
     bind(setCustomGesture, "SetCustomGesture");
     bind(identifyCustomGesture, "IdentifyCustomGesture");
@@ -138,6 +145,14 @@ void noteEnrolment(GestalAction*, GestalStatusBlock* status, float progress, int
   enrolmentComplete = status->error == GESTAL_ERROR_NONE && progress >= 1.0f;
 }
 
+// The calls of enrolments, by what they write: the first sample stores the action's row, the one
+// that completes stores the signatures, the others store nothing.
+struct EnrolmentCosts {
+  std::vector<Cost> first;
+  std::vector<Cost> completing;
+  std::vector<Cost> other;
+};
+
 // The recording whose custom identification is measured.
 std::vector<float> customProbe() {
   return performance(1000, Shape::LetterC, 9);
@@ -145,16 +160,19 @@ std::vector<float> customProbe() {
 
 // Enrols actions 1 to `actions` (user k performs action k) as a host does, each AddSignature call
 // measured, then stores signatures the way adaptive learning does until each action holds 15.
-void enrol(Library& library, const std::string& directory, int actions,
-           std::vector<Cost>& addCosts) {
+void enrol(Library& library, const std::string& directory, int actions, EnrolmentCosts& costs) {
   library.open(directory);
   for (int action = 1; action <= actions; ++action) {
     enrolmentComplete = false;
     for (uint64_t repetition = 0; !enrolmentComplete && repetition < 20; ++repetition) {
       const std::vector<float> data = performance(action, Shape::Signature, repetition);
-      addCosts.push_back(measure([&] {
+      const Cost cost = measure([&] {
         library.addSignature(nullptr, action, data.data(), entries(data), 10, noteEnrolment);
-      }));
+      });
+      (repetition == 0     ? costs.first
+       : enrolmentComplete ? costs.completing
+                           : costs.other)
+          .push_back(cost);
     }
   }
   sqlite3* db = nullptr;
@@ -249,32 +267,73 @@ int measureFirstCall(const std::string& libraryPath, const std::string& director
 
 using Figures = std::map<std::string, Cost>;
 
-Figures run(Library& library, const fs::path& root) {
+// Megabytes of heap in use, and the peak resident size since the last reset.
+double heapMegabytes() {
+  return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0);
+}
+void resetPeakResidentSize() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+double peakResidentMegabytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  }
+  return -1;
+}
+
+struct Memory {
+  double engineHeap = -1;  // kept by the engine after identifying among 100 x 15
+  double peakResident = -1;
+};
+
+Figures run(Library& library, const fs::path& root, Memory& memory) {
   Figures figures;
-  std::vector<Cost> addCosts;
+  EnrolmentCosts enrolments;
   for (int actions : {1, 20, 100}) {
     const std::string dir = scratchDirectory(root, "signatures" + std::to_string(actions));
-    enrol(library, dir, actions, addCosts);
+    enrol(library, dir, actions, enrolments);
+    if (actions == 100) resetPeakResidentSize();
     library.open(dir);
+    const double heapBefore = heapMegabytes();
     std::vector<int32_t> candidates;
     for (int a = 1; a <= actions; ++a) candidates.push_back(a);
     const auto identify = [&](const std::vector<float>& data) {
       library.identifySignature(nullptr, data.data(), entries(data), 10, candidates.data(),
                                 candidates.size(), nullptr);
     };
-    // Genuine: a new performance by the user of one of the candidate actions.
-    uint64_t repetition = 200;
-    const auto genuine = [&] {
+    // Genuine: a new performance by the user of one of the candidate actions, made before the
+    // calls are timed.
+    constexpr int kGenuineCalls = 30;
+    std::vector<std::vector<float>> performances;
+    for (uint64_t repetition = 200; repetition < 200 + kGenuineCalls; ++repetition) {
       const auto action = static_cast<uint64_t>(1 + repetition % actions);
-      identify(performance(action, Shape::Signature, repetition++));
-    };
+      performances.push_back(performance(action, Shape::Signature, repetition));
+    }
+    std::size_t next = 0;
+    const auto genuine = [&] { identify(performances[next++]); };
     const std::vector<float> stranger = performance(99999, Shape::Signature, 1);
     const std::string size = std::to_string(actions) + " x 15";
-    figures["IdentifySignature " + size + " genuine"] = median(repeat(genuine, 3, 30, 1500));
+    figures["IdentifySignature " + size + " genuine"] =
+        median(repeat(genuine, 3, kGenuineCalls, 1500));
     figures["IdentifySignature " + size + " impostor"] =
         median(repeat([&] { identify(stranger); }, 3, 30, 1500));
+    if (actions == 100) {
+      memory.engineHeap = heapMegabytes() - heapBefore;
+      memory.peakResident = peakResidentMegabytes();
+    }
   }
-  figures["AddSignature (each call of an enrolment)"] = median(addCosts);
+  figures["AddSignature first sample (writes the action)"] = median(enrolments.first);
+  figures["AddSignature completing (writes the signatures)"] = median(enrolments.completing);
+  figures["AddSignature other samples (write nothing)"] = median(enrolments.other);
+  {
+    // Deleting the enrolled actions of the 20-action store, one call each.
+    const std::string dir = (root / "signatures20").string() + "/";
+    library.open(dir);
+    int32_t action = 0;
+    figures["DeleteAction"] =
+        median(repeat([&] { library.deleteAction(nullptr, ++action); }, 20, 20, 0));
+  }
 
   const std::vector<float> heart = performance(7, Shape::Heart, 1);
   const int32_t all[] = {GESTAL_GESTURE_HEART, GESTAL_GESTURE_C, GESTAL_GESTURE_DOWN};
@@ -318,10 +377,11 @@ int main(int argc, char** argv) {
     return measureFirstCall(argv[2], argv[3], std::atoi(argv[4]));
   }
   std::vector<std::string> paths(argv + 1, argv + argc);
-  if (paths.empty()) paths.push_back(GESTAL_SHARED_LIBRARY);
+  if (paths.empty()) paths = {GESTAL_SHARED_LIBRARY, GESTAL_UNCACHED_LIBRARY};
   FILE* out = fdopen(table, "w");
 
   std::vector<Figures> columns;
+  std::vector<Memory> memories;
   try {
     for (const std::string& path : paths) {
       const fs::path root =
@@ -329,7 +389,7 @@ int main(int argc, char** argv) {
           ("gestal-abi-calls-" + std::to_string(getpid()) + "-" + std::to_string(columns.size()));
       fs::remove_all(root);
       Library library(path);
-      columns.push_back(run(library, root));
+      columns.push_back(run(library, root, memories.emplace_back()));
       fs::remove_all(root);
     }
   } catch (const std::exception& e) {
@@ -337,17 +397,25 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::fprintf(out, "median per call, ms (CPU / wall)\n%-48s", "");
-  for (std::size_t i = 0; i < paths.size(); ++i) std::fprintf(out, " | %-22s", paths[i].c_str());
+  constexpr int kNameWidth = 50;
+  std::fprintf(out, "median per call, ms (CPU / wall)\n%-*s", kNameWidth, "");
+  for (const std::string& path : paths) {
+    std::fprintf(out, " | %-21s", fs::path(path).filename().c_str());
+  }
   std::fprintf(out, "\n");
   for (const auto& [name, cost] : columns.front()) {
-    std::fprintf(out, "%-48s", name.c_str());
+    std::fprintf(out, "%-*s", kNameWidth, name.c_str());
     for (const Figures& column : columns) {
       const Cost c = column.at(name);
       std::fprintf(out, " | %9.3f / %9.3f", c.cpu, c.wall);
     }
     std::fprintf(out, "\n");
   }
+  std::fprintf(out, "%-*s", kNameWidth, "heap kept by the engine, 100 x 15, MB");
+  for (const Memory& memory : memories) std::fprintf(out, " | %21.1f", memory.engineHeap);
+  std::fprintf(out, "\n%-*s", kNameWidth, "peak resident size, 100 x 15, MB");
+  for (const Memory& memory : memories) std::fprintf(out, " | %21.1f", memory.peakResident);
+  std::fprintf(out, "\n");
   std::fclose(out);
   return 0;
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "bridge/ExportSupport.h"
 #include "bridge/HostInput.h"
 #include "core/Log.h"
+#include "core/NumberText.h"
 #include "engine/GSEngine.h"
 #include "gestal.h"
 
@@ -485,12 +487,9 @@ int32_t GetGSCustomGestureRecognizeGestureInt(const CustomGestureResult* result)
     reportFailure("GetGSCustomGestureRecognizeGestureInt", "the result is null");
     return -1;
   }
-  const char* text = result->matchedGesture.c_str();
-  char* end = nullptr;
-  errno = 0;
-  const long value = std::strtol(text, &end, 10);
-  if (end == text || errno == ERANGE || value < INT32_MIN || value > INT32_MAX) return -1;
-  return static_cast<int32_t>(value);
+  const std::optional<int64_t> value = GestalPrivate::leadingInteger(result->matchedGesture);
+  if (!value || *value < INT32_MIN || *value > INT32_MAX) return -1;
+  return static_cast<int32_t>(*value);
 }
 
 void GetGSCustomGestureRecognizeGestureStr(const CustomGestureResult* result, char* buffer,

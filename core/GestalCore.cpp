@@ -180,17 +180,33 @@ int32_t GestalCore::toleranceIndex(uint32_t securityLevel, uint32_t signType) co
   return kToleranceRows[signType][securityLevel];
 }
 
+PreparedRecording PreparedRecording::detached(const MotionSample& sample) {
+  PreparedRecording recording;
+  recording.empty_ = sample.empty();
+  recording.prepared_ = GestalCore().prepareSequence(sample, true);
+  // Kept for long: without the room reserved for the entries that decimation dropped.
+  recording.prepared_->values.shrink_to_fit();
+  return recording;
+}
+
+const PreparedSequence& PreparedRecording::prepared() const {
+  if (!prepared_) prepared_ = GestalCore().prepareSequence(*sample_, true);
+  return *prepared_;
+}
+
 const Symbols& PreparedRecording::symbols(int32_t variant, int32_t index) const {
   variant = variant == 1 ? 1 : 0;
-  std::optional<Symbols>& slot =
-      symbols_[static_cast<std::size_t>(variant * kStrengthRows + index)];
-  if (!slot) {
-    if (!prepared_) prepared_ = GestalCore().prepareSequence(sample_, true);
+  const int32_t key = variant * kStrengthRows + index;
+  auto found = symbols_.find(key);
+  if (found == symbols_.end()) {
+    const PreparedSequence& sequence = prepared();
     const StrengthRow& row = strengthRow(variant, index);
-    slot = axisSymbols(prepared_->data(), prepared_->length(), row.thresholdX, row.thresholdY,
-                       row.thresholdZ);
+    found = symbols_
+                .emplace(key, axisSymbols(sequence.data(), sequence.length(), row.thresholdX,
+                                          row.thresholdY, row.thresholdZ))
+                .first;
   }
-  return *slot;
+  return found->second;
 }
 
 float GestalCore::similarityScore(const MotionSample& a, const MotionSample& b,
@@ -200,7 +216,7 @@ float GestalCore::similarityScore(const MotionSample& a, const MotionSample& b,
 
 float GestalCore::similarityScore(const PreparedRecording& a, const PreparedRecording& b,
                                   uint32_t securityLevel, uint32_t signType) const {
-  if (securityLevel == kNoLevel || a.sample().empty() || b.sample().empty()) return 0.0f;
+  if (securityLevel == kNoLevel || a.empty() || b.empty()) return 0.0f;
   const int32_t index = toleranceIndex(securityLevel, signType);
   if (index < 0) return 0.0f;
   const float r = similarity(a, b, index, variantOf(signType));
@@ -217,7 +233,7 @@ MatchResult GestalCore::compareSignatures(const MotionSample& a, const MotionSam
 
 MatchResult GestalCore::compareSignatures(const PreparedRecording& a, const PreparedRecording& b,
                                           uint32_t securityLevel, uint32_t signType) const {
-  if (a.sample().empty() || b.sample().empty() || securityLevel == kNoLevel) return {};
+  if (a.empty() || b.empty() || securityLevel == kNoLevel) return {};
   const int32_t index = toleranceIndex(securityLevel, signType);
   if (index < 0) return {};
   const float r = similarity(a, b, index, variantOf(signType));

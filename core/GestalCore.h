@@ -1,7 +1,7 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 
 #include "core/Kernels.h"
@@ -18,21 +18,31 @@ struct MatchResult {
   float bestScore = 0.0f;       // the larger of score and secondaryScore
 };
 
-// A recording compared many times: prepared (decimated) on first use and symbolised once per
-// strength table row, so that comparing one recording with many costs one preparation. It refers
-// to the sample, which must outlive it.
+// A recording compared many times: prepared (decimated) once and symbolised once per strength
+// table row, so that comparing one recording with many costs one preparation. Either it refers to
+// a sample, which must outlive it and is prepared on first use, or it is detached: prepared at
+// once and holding only what comparisons read, the form in which stored recordings stay in memory
+// between calls.
 class PreparedRecording {
  public:
-  explicit PreparedRecording(const MotionSample& sample) : sample_(sample) {}
+  explicit PreparedRecording(const MotionSample& sample)
+      : sample_(&sample), empty_(sample.empty()) {}
+  static PreparedRecording detached(const MotionSample& sample);
 
-  const MotionSample& sample() const { return sample_; }
+  // True for a recording without readings.
+  bool empty() const { return empty_; }
+  const PreparedSequence& prepared() const;
   // The symbols under row `index` (0 to 9) of strength table `variant` (1, or 0 for any other).
   const Symbols& symbols(int32_t variant, int32_t index) const;
 
  private:
-  const MotionSample& sample_;
+  PreparedRecording() = default;
+
+  const MotionSample* sample_ = nullptr;  // null when detached
+  bool empty_ = true;
   mutable std::optional<PreparedSequence> prepared_;
-  mutable std::array<std::optional<Symbols>, 2 * kStrengthRows> symbols_;
+  // By variant * kStrengthRows + row; a stored recording is seen through one or two rows.
+  mutable std::map<int32_t, Symbols> symbols_;
 };
 
 // The signal core: measures and checks of one recording, and the comparison of two recordings as

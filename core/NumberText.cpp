@@ -32,14 +32,19 @@ bool isHexNumber(std::string_view text) {
 }  // namespace
 
 std::optional<int64_t> leadingInteger(std::string_view text) {
+  std::size_t length = 0;
+  return leadingInteger(text, length);
+}
+
+std::optional<int64_t> leadingInteger(std::string_view text, std::size_t& length) {
   bool negative = false;
-  text = unsignedPart(text, negative);
+  const std::string_view number = unsignedPart(text, negative);
   // from_chars would take a second sign; strtol does not.
-  if (!startsWithDigit(text)) return std::nullopt;
+  if (!startsWithDigit(number)) return std::nullopt;
   uint64_t magnitude = 0;
-  if (std::from_chars(text.data(), text.data() + text.size(), magnitude).ec != std::errc()) {
-    return std::nullopt;
-  }
+  const auto result = std::from_chars(number.data(), number.data() + number.size(), magnitude);
+  if (result.ec != std::errc()) return std::nullopt;
+  length = static_cast<std::size_t>(result.ptr - text.data());
   constexpr uint64_t kLimit = uint64_t{1} << 63;
   if (negative) {
     if (magnitude > kLimit) return std::nullopt;

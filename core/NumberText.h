@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -13,6 +14,8 @@ namespace GestalPrivate {
 
 // Decimal digits, as strtol in base 10, within 64 bits.
 std::optional<int64_t> leadingInteger(std::string_view text);
+// The same, also telling how many bytes the white space, sign and digits took.
+std::optional<int64_t> leadingInteger(std::string_view text, std::size_t& length);
 
 // Decimal or hexadecimal ("0x") floating point, "inf" or "nan", as strtof. A value too large for
 // a float, or too small for a normal one (where strtof reports a range error), gives empty.

@@ -30,4 +30,8 @@ enum class NullValues {
 // SampleTextError.
 MotionSample readSampleText(std::string_view text, NullValues nulls);
 
+// The same check of the text, converting only what preparing a recording reads (the time and the
+// primary vector of each entry); the other values may read as 0.
+MotionSample readSampleMotion(std::string_view text, NullValues nulls);
+
 }  // namespace GestalPrivate

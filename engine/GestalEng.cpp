@@ -37,11 +37,11 @@ int32_t enrolmentErrorType(int32_t code) {
 GestalEng::GestalEng(const std::string& directory, int32_t preferenceType,
                      float trainMatchThreshold, float verifyMatchThreshold)
     : directory_(directory), profile_(makePreferenceProfile(preferenceType)) {
-  db_ = std::make_unique<GestalDB>(*profile_, directory_);
+  db_ = std::make_unique<GestalDB>(*profile_, directory_, newEngineCaching);
   training_ = std::make_unique<GestalTraining>(db_.get(), *profile_, trainMatchThreshold);
   training_->setSecurityLevel(securityLevel_);
   recognition_ = std::make_unique<GestalRecognition>(db_.get(), *profile_, verifyMatchThreshold);
-  gestures_ = std::make_unique<GestalGestureRecognition>(directory_);
+  gestures_ = std::make_unique<GestalGestureRecognition>(directory_, newEngineCaching);
   currentEngine = this;
 }
 
@@ -121,11 +121,26 @@ Gestal::GSAction GestalEng::enrol(int32_t actionIndex, const MotionSample& sampl
 
 Gestal::GSAction GestalEng::IdentifySignature(const std::vector<int32_t>& candidates,
                                               const MotionSample& sample) {
+  // The adaptive-strength histories live in memory for the engine's life, but never count an
+  // outcome whose write was rolled back.
+  GestalRecognition::Histories histories = recognition_->adaptiveHistories();
+  try {
+    SqliteTransaction call = db_->callTransaction();
+    Gestal::GSAction action = identify(candidates, sample);
+    call.commit();
+    return action;
+  } catch (const StoreFault&) {
+    recognition_->restoreAdaptiveHistories(std::move(histories));
+    throw;
+  }
+}
+
+Gestal::GSAction GestalEng::identify(const std::vector<int32_t>& candidates,
+                                     const MotionSample& sample) {
   Gestal::GSAction action;
   action.status.error = 0;
   action.status.progress.asInt = -1;
   action.status.securityLevel = -1;
-  SqliteTransaction call = db_->callTransaction();
   try {
     std::vector<int32_t> accepted = recognition_->identify(candidates, sample);
     if (!accepted.empty()) {
@@ -142,7 +157,6 @@ Gestal::GSAction GestalEng::IdentifySignature(const std::vector<int32_t>& candid
     action.status.progress.asInt = 0;
     action.status.securityLevel = e.remainingLockSeconds;
   }
-  call.commit();
   return action;
 }
 
@@ -184,10 +198,12 @@ void GestalEng::SetCustomGesture(const std::string& nameSpace, const std::string
 CustomGestureResult GestalEng::IdentifyCustomGesture(const std::string& nameSpace,
                                                      const std::vector<std::string>& targets,
                                                      const MotionSample& sample) {
+  SqliteReadScope call = gestures_->customGestureDB().readScope();
   return gestures_->identifyCustomGesture(nameSpace, targets, sample);
 }
 
 bool GestalEng::IsCustomGestureExisted(const std::string& nameSpace, const MotionSample& sample) {
+  SqliteReadScope call = gestures_->customGestureDB().readScope();
   return gestures_->isCustomGestureExisted(nameSpace, sample);
 }
 

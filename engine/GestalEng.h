@@ -10,6 +10,7 @@
 #include "core/MotionSample.h"
 #include "gestures/GestalGestureRecognition.h"
 #include "gestures/PredefinedGesture.h"
+#include "store/Sqlite.h"
 
 namespace GestalPrivate {
 
@@ -31,6 +32,11 @@ class GestalEng {
 
   // The engine built last, or null before the first one.
   static GestalEng* current();
+
+  // Whether the engines built from now on keep caches over their stores: Caching::On in the
+  // library. The same code built as libgestal_uncached (for the benchmark) starts with
+  // Caching::Off; tests switch it to compare the two.
+  static Caching newEngineCaching;
 
   Gestal::GSAction AddSignature(int32_t actionIndex, const MotionSample& sample);
   Gestal::GSAction IdentifySignature(const std::vector<int32_t>& candidates,
@@ -59,8 +65,9 @@ class GestalEng {
   GestalDB& database() { return *db_; }
 
  private:
-  // One enrolment step inside the call's transaction.
+  // One enrolment step and one identification inside the call's transaction.
   Gestal::GSAction enrol(int32_t actionIndex, const MotionSample& sample);
+  Gestal::GSAction identify(const std::vector<int32_t>& candidates, const MotionSample& sample);
   // Copies the stored record of the action into `action`.
   void readAction(int32_t actionIndex, Gestal::GSAction& action);
 

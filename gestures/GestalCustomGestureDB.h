@@ -1,26 +1,32 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/GestalCore.h"
 #include "core/MotionSample.h"
 #include "store/Sqlite.h"
 
 namespace GestalPrivate {
 
 // The host's custom gestures: the file "gestal_custom.db" in the database directory, one row of
-// table custom_gesture_simples per stored sample (name space, gesture index, sample text).
+// table custom_gesture_simples per stored sample (name space, gesture index, sample text). With
+// Caching::On the store keeps the table's rows without their samples (rowid, name space, index)
+// for as long as no other connection changes the file, so listing a name space and finding a
+// gesture's rows read nothing, and a gesture's samples are read by rowid.
 class GestalCustomGestureDB {
  public:
   // Opens directory + "gestal_custom.db", creating it with its table when missing. Throws
   // std::runtime_error on failure.
-  explicit GestalCustomGestureDB(const std::string& directory);
+  explicit GestalCustomGestureDB(const std::string& directory, Caching caching = Caching::On);
   virtual ~GestalCustomGestureDB();
 
-  // Every stored sample of the gesture, in row order.
-  std::vector<MotionSample> getCustomSamples(const std::string& nameSpace,
-                                             const std::string& gestureIndex);
+  // Every stored sample of the gesture, in row order, prepared for comparison.
+  std::vector<PreparedRecording> getCustomSamples(const std::string& nameSpace,
+                                                  const std::string& gestureIndex);
   // The index of every row of the name space, in row order (one entry per stored sample).
   std::vector<std::string> getAllCustomGestureIndexes(const std::string& nameSpace);
   // Replaces the gesture's samples; an empty list deletes the gesture.
@@ -31,10 +37,39 @@ class GestalCustomGestureDB {
   // Opens the scope of one call: its writes to the file commit together at commit(), or not at
   // all (see SqliteTransaction).
   SqliteTransaction callTransaction() { return SqliteTransaction(*connection_); }
+  // Opens the scope of one call that only reads: all it reads is one state of the file.
+  SqliteReadScope readScope() { return SqliteReadScope(*connection_); }
 
  private:
+  // One row of the table without its sample. A name space or index stored as anything but text
+  // equals no text the store looks for, as in the selects; `index` is the index as listed.
+  struct Row {
+    int64_t rowid = 0;
+    bool nameSpaceIsText = false;
+    std::string nameSpace;
+    bool indexIsText = false;
+    std::string index;
+
+    bool inNameSpace(const std::string& name) const { return nameSpaceIsText && nameSpace == name; }
+    bool isGesture(const std::string& name, const std::string& gesture) const {
+      return inNameSpace(name) && indexIsText && index == gesture;
+    }
+  };
+  struct RowCache {
+    uint64_t generation = 0;
+    std::optional<std::vector<Row>> rows;  // in rowid order; empty while unknown
+  };
+
+  // The rows, read again when the file changed; null when the store keeps no cache or cannot
+  // answer from it (a schema it did not create, or a select that failed).
+  std::vector<Row>* rows();
+  // Appends the sample of a stored text, or reports a text that does not decode.
+  static void appendSample(std::vector<PreparedRecording>& samples, std::string_view text,
+                           const std::string& gestureIndex);
+
   std::string path_;
   std::unique_ptr<SqliteConnection> connection_;
+  std::unique_ptr<RowCache> cache_;
 };
 
 }  // namespace GestalPrivate

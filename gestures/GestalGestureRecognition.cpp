@@ -1,7 +1,9 @@
 #include "gestures/GestalGestureRecognition.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 #include "core/Exceptions.h"
@@ -26,8 +28,9 @@ bool accepts(int similarCount, std::size_t comparisons) {
 
 }  // namespace
 
-GestalGestureRecognition::GestalGestureRecognition(const std::string& directory)
-    : directory_(directory), customDB_(std::make_unique<GestalCustomGestureDB>(directory)) {}
+GestalGestureRecognition::GestalGestureRecognition(const std::string& directory, Caching caching)
+    : directory_(directory),
+      customDB_(std::make_unique<GestalCustomGestureDB>(directory, caching)) {}
 
 GestalGestureRecognition::~GestalGestureRecognition() = default;
 
@@ -50,7 +53,7 @@ GestalPredefineGestureDB& GestalGestureRecognition::getPredefineGestureDB(
   return *openModels_.back().db;
 }
 
-const std::vector<MotionSample>& GestalGestureRecognition::cachedCustomSamples(
+const std::vector<PreparedRecording>& GestalGestureRecognition::cachedCustomSamples(
     const std::string& nameSpace, const std::string& gestureIndex) {
   const std::string key = nameSpace + "_" + gestureIndex;
   auto entry = customSamples_.find(key);
@@ -58,11 +61,6 @@ const std::vector<MotionSample>& GestalGestureRecognition::cachedCustomSamples(
     entry = customSamples_.emplace(key, customDB_->getCustomSamples(nameSpace, gestureIndex)).first;
   }
   return entry->second;
-}
-
-std::vector<MotionSample> GestalGestureRecognition::getCustomGestureSamples(
-    const std::string& nameSpace, const std::string& gestureIndex) {
-  return cachedCustomSamples(nameSpace, gestureIndex);
 }
 
 CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
@@ -77,35 +75,42 @@ CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
 
   // First pass: a candidate is accepted as soon as enough of its samples were similar; its mean
   // score is over the similar comparisons when accepted, over the others when not.
+  struct Evaluation {
+    bool accepted = false;
+    float meanScore = 0.0f;
+    // The score of each sample compared, in order; none where the comparison failed.
+    std::vector<std::optional<float>> scores;
+  };
   std::vector<std::string> accepted;
-  std::map<std::string, float> meanScores;
-  std::set<std::string> acceptedOnce;
+  std::unordered_map<std::string, Evaluation> evaluations;
   for (const std::string& candidate : candidates) {
     // A candidate listed again (one listing entry per stored sample) has the same outcome.
-    if (meanScores.count(candidate) != 0) {
-      if (acceptedOnce.count(candidate) != 0) accepted.push_back(candidate);
+    auto [entry, first] = evaluations.try_emplace(candidate);
+    Evaluation& evaluation = entry->second;
+    if (!first) {
+      if (evaluation.accepted) accepted.push_back(candidate);
       continue;
     }
-    const std::vector<MotionSample>& samples = cachedCustomSamples(nameSpace, candidate);
+    const std::vector<PreparedRecording>& samples = cachedCustomSamples(nameSpace, candidate);
     int similarCount = 0;
     int otherCount = 0;
     float similarSum = 0.0f;
     float otherSum = 0.0f;
-    bool isAccepted = false;
     for (std::size_t i = 0; i < samples.size(); ++i) {
       MatchResult match;
       try {
-        match = core.compareSignatures(PreparedRecording(samples[i]), probe, kIdentifyLevel,
-                                       kCustomSignType);
+        match = core.compareSignatures(samples[i], probe, kIdentifyLevel, kCustomSignType);
       } catch (const GestalCoreException&) {
+        evaluation.scores.emplace_back();
         ++otherCount;
         continue;
       }
+      evaluation.scores.emplace_back(match.bestScore);
       if (match.matched) {
         ++similarCount;
         similarSum += match.bestScore;
         if (accepts(similarCount, i + 1)) {
-          isAccepted = true;
+          evaluation.accepted = true;
           break;
         }
       } else {
@@ -113,17 +118,15 @@ CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
         otherSum += match.bestScore;
       }
     }
-    if (isAccepted) {
-      accepted.push_back(candidate);
-      acceptedOnce.insert(candidate);
-    }
+    if (evaluation.accepted) accepted.push_back(candidate);
     // A candidate without samples gets 0 / 0 (NaN); it is never accepted, so never reported.
-    meanScores[candidate] = isAccepted ? similarSum / static_cast<float>(similarCount)
-                                       : otherSum / static_cast<float>(otherCount);
+    evaluation.meanScore = evaluation.accepted ? similarSum / static_cast<float>(similarCount)
+                                               : otherSum / static_cast<float>(otherCount);
   }
 
   // Ranking: with two or more accepted, by the best similarity of any of their samples, highest
-  // first; equal scores keep the byte order of the index.
+  // first; equal scores keep the byte order of the index. A sample's similarity is the score its
+  // comparison in the first pass gave, at the same level; a failed comparison fails again.
   std::vector<std::string> ranking;
   if (accepted.size() < 2) {
     ranking = accepted;
@@ -131,12 +134,16 @@ CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
     std::map<std::string, float> bestScores;
     for (const std::string& candidate : accepted) {
       if (bestScores.count(candidate) != 0) continue;
+      const std::vector<std::optional<float>>& compared = evaluations[candidate].scores;
+      const std::vector<PreparedRecording>& samples = cachedCustomSamples(nameSpace, candidate);
       float best = 0.0f;
-      for (const MotionSample& stored : cachedCustomSamples(nameSpace, candidate)) {
+      for (std::size_t i = 0; i < samples.size(); ++i) {
         try {
-          const float score = core.similarityScore(PreparedRecording(stored), probe, kIdentifyLevel,
-                                                   kCustomSignType);
-          if (score > best) best = score;
+          const std::optional<float> score =
+              i < compared.size()
+                  ? compared[i]
+                  : core.similarityScore(samples[i], probe, kIdentifyLevel, kCustomSignType);
+          if (score && *score > best) best = *score;
         } catch (const GestalCoreException&) {
         }
       }
@@ -150,7 +157,7 @@ CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
 
   if (!ranking.empty()) {
     result.matchedGesture = ranking.front();
-    result.confidence = meanScores[ranking.front()];
+    result.confidence = evaluations[ranking.front()].meanScore;
   }
   return result;
 }
@@ -163,13 +170,11 @@ bool GestalGestureRecognition::isCustomGestureExisted(const std::string& nameSpa
   for (const std::string& index : customDB_->getAllCustomGestureIndexes(nameSpace)) {
     // Each listing entry of a gesture would repeat the same comparisons.
     if (!tested.insert(index).second) continue;
-    const std::vector<MotionSample>& samples = cachedCustomSamples(nameSpace, index);
+    const std::vector<PreparedRecording>& samples = cachedCustomSamples(nameSpace, index);
     int similarCount = 0;
     for (std::size_t i = 0; i < samples.size(); ++i) {
       try {
-        if (!core.compareSignatures(PreparedRecording(samples[i]), probe, kExistenceLevel,
-                                    kCustomSignType)
-                 .matched) {
+        if (!core.compareSignatures(samples[i], probe, kExistenceLevel, kCustomSignType).matched) {
           continue;
         }
       } catch (const GestalCoreException&) {

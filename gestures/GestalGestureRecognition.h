@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/GestalCore.h"
 #include "core/MotionSample.h"
 #include "gestures/GestalCustomGestureDB.h"
 #include "gestures/GestalPredefineGestureDB.h"
@@ -24,7 +25,7 @@ struct CustomGestureResult {
 // custom gestures from the custom gesture database, cached for the recogniser's life.
 class GestalGestureRecognition {
  public:
-  explicit GestalGestureRecognition(const std::string& directory);
+  explicit GestalGestureRecognition(const std::string& directory, Caching caching = Caching::On);
   virtual ~GestalGestureRecognition();
 
   GestalCustomGestureDB& customGestureDB() { return *customDB_; }
@@ -41,8 +42,6 @@ class GestalGestureRecognition {
                                     const MotionSample& sample);
 
   // Custom gestures.
-  std::vector<MotionSample> getCustomGestureSamples(const std::string& nameSpace,
-                                                    const std::string& gestureIndex);
   CustomGestureResult identifyCustomGesture(const std::string& nameSpace,
                                             const std::vector<std::string>& targets,
                                             const MotionSample& sample);
@@ -50,9 +49,11 @@ class GestalGestureRecognition {
   bool isTwoGestureSimilar(const MotionSample& first, const MotionSample& second);
 
  private:
-  // The cached samples of a gesture, read from the database on first use of its key.
-  const std::vector<MotionSample>& cachedCustomSamples(const std::string& nameSpace,
-                                                       const std::string& gestureIndex);
+  // The samples of a gesture, read from the database on first use of its key and kept, prepared
+  // for comparison, for the recogniser's life: later changes to the gesture in the file are not
+  // seen.
+  const std::vector<PreparedRecording>& cachedCustomSamples(const std::string& nameSpace,
+                                                            const std::string& gestureIndex);
 
   std::string directory_;
   std::unique_ptr<GestalCustomGestureDB> customDB_;
@@ -64,7 +65,7 @@ class GestalGestureRecognition {
   };
   std::vector<OpenModel> openModels_;
   uint64_t modelUses_ = 0;
-  std::map<std::string, std::vector<MotionSample>> customSamples_;
+  std::map<std::string, std::vector<PreparedRecording>> customSamples_;
 };
 
 }  // namespace GestalPrivate

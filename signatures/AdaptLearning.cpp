@@ -56,7 +56,7 @@ void AdaptLearning::learn(const MotionSample& sample, int32_t actionIndex) {
   if (mode != kWhenConfirmed) return;
 
   const uint32_t required = static_cast<uint32_t>(profile_->requiredSignatureCount());
-  const std::vector<MotionSample> stored = db_->getLastNSignature(required, actionIndex);
+  const std::vector<StoredSignature> stored = db_->getLastNSignature(required, actionIndex);
   const int32_t strength = db_->getActionStrength(actionIndex);
   const int32_t type = db_->getSignatureType(actionIndex);
   if (stored.size() < required || strength == -1) return;
@@ -69,10 +69,11 @@ void AdaptLearning::learn(const MotionSample& sample, int32_t actionIndex) {
   }
 
   GestalCore core(verifyMatchThreshold_);
+  const PreparedRecording prepared(sample);
   std::size_t matched = 0;
-  for (const MotionSample& signature : stored) {
+  for (const StoredSignature& signature : stored) {
     try {
-      if (core.compareSignatures(sample, signature, static_cast<uint32_t>(strength),
+      if (core.compareSignatures(prepared, *signature, static_cast<uint32_t>(strength),
                                  static_cast<uint32_t>(type))
               .matched) {
         ++matched;

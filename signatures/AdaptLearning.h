@@ -26,6 +26,8 @@ class AdaptLearning {
   void learnFromCandidates(const MotionSample& sample, const std::map<int32_t, float>& candidates);
   void learn(const MotionSample& sample, int32_t actionIndex);
 
+  AdaptStrength& adaptStrength() { return *adaptStrength_; }
+
  private:
   GestalDB* db_;
   std::unique_ptr<GSEnginePreferenceParameters> profile_;

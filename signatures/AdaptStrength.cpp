@@ -32,15 +32,16 @@ void AdaptStrength::updateStrength(int32_t actionIndex, const MotionSample& samp
   if (level != kQualifyingLevel) return;
 
   GestalCore core(verifyMatchThreshold_);
-  const std::vector<MotionSample> stored = db_->getLastNSignature(
+  const std::vector<StoredSignature> stored = db_->getLastNSignature(
       static_cast<uint32_t>(profile_->requiredSignatureCount()), actionIndex);
   std::vector<bool> history = getVerifyHistory(actionIndex);
 
+  const PreparedRecording prepared(sample);
   std::size_t matched = 0;
-  for (const MotionSample& signature : stored) {
+  for (const StoredSignature& signature : stored) {
     const int32_t type = db_->getSignatureType(actionIndex);
     try {
-      if (core.compareSignatures(signature, sample, kTightLevel, static_cast<uint32_t>(type))
+      if (core.compareSignatures(*signature, prepared, kTightLevel, static_cast<uint32_t>(type))
               .matched) {
         ++matched;
       }

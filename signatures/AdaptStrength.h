@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "core/GSEnginePreferenceParameters.h"
@@ -24,11 +25,17 @@ class AdaptStrength {
   std::vector<bool> getVerifyHistory(int32_t actionIndex);
   void setVerifyHistory(int32_t actionIndex, const std::vector<bool>& history);
 
+  // The histories kept in memory for the object's life, by action. The engine puts them back as
+  // they were when a call's writes are rolled back.
+  using Histories = std::map<int32_t, std::vector<bool>>;
+  const Histories& histories() const { return historyCache_; }
+  void restoreHistories(Histories histories) { historyCache_ = std::move(histories); }
+
  private:
   GestalDB* db_;
   std::unique_ptr<GSEnginePreferenceParameters> profile_;
   float verifyMatchThreshold_;
-  std::map<int32_t, std::vector<bool>> historyCache_;
+  Histories historyCache_;
 };
 
 }  // namespace GestalPrivate

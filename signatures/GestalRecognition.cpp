@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstddef>
 #include <map>
+#include <utility>
 
 #include "core/Exceptions.h"
 #include "core/GestalCore.h"
@@ -19,7 +20,7 @@ constexpr int32_t kLoosestLevel = 4;
 // What one identification has read about each action, so that every store query is made at most
 // once per action and call.
 struct GestalRecognition::CallCache {
-  std::map<int32_t, std::vector<MotionSample>> signatures;
+  std::map<int32_t, std::vector<StoredSignature>> signatures;
   std::map<int32_t, int32_t> types;
   std::map<int32_t, int32_t> levels;
 };
@@ -32,6 +33,14 @@ GestalRecognition::GestalRecognition(GestalDB* db, const GSEnginePreferenceParam
       adaptLearning_(std::make_unique<AdaptLearning>(db, profile, verifyMatchThreshold)) {}
 
 GestalRecognition::~GestalRecognition() = default;
+
+GestalRecognition::Histories GestalRecognition::adaptiveHistories() const {
+  return adaptLearning_->adaptStrength().histories();
+}
+
+void GestalRecognition::restoreAdaptiveHistories(Histories histories) {
+  adaptLearning_->adaptStrength().restoreHistories(std::move(histories));
+}
 
 std::vector<int32_t> GestalRecognition::identify(const std::vector<int32_t>& candidates,
                                                  const MotionSample& sample) {
@@ -80,7 +89,7 @@ std::vector<int32_t> GestalRecognition::matchCandidates(const std::vector<int32_
 
   std::vector<int32_t> accepted;
   for (int32_t action : actions) {
-    const std::vector<MotionSample>& signatures = signaturesOf(cache, action);
+    const std::vector<StoredSignature>& signatures = signaturesOf(cache, action);
     const int32_t type = typeOf(cache, action);
     if (signatures.size() < required) continue;
     const int32_t level = levelOf(cache, action, type);
@@ -88,9 +97,8 @@ std::vector<int32_t> GestalRecognition::matchCandidates(const std::vector<int32_
 
     std::size_t matched = 0;
     for (std::size_t i = 0; i < signatures.size(); ++i) {
-      const MatchResult match =
-          core.compareSignatures(PreparedRecording(signatures[i]), probe,
-                                 static_cast<uint32_t>(level), static_cast<uint32_t>(type));
+      const MatchResult match = core.compareSignatures(
+          *signatures[i], probe, static_cast<uint32_t>(level), static_cast<uint32_t>(type));
       if (!match.matched) continue;
       ++matched;
       // Acceptance is judged only right after a match, once enough comparisons were made.
@@ -118,10 +126,9 @@ std::vector<int32_t> GestalRecognition::matchCandidates(const std::vector<int32_
   for (int32_t action : accepted) {
     float top = 0.0f;
     const int32_t type = typeOf(cache, action);
-    for (const MotionSample& signature : signaturesOf(cache, action)) {
-      top = std::max(
-          top, core.similarityScore(PreparedRecording(signature), probe,
-                                    static_cast<uint32_t>(common), static_cast<uint32_t>(type)));
+    for (const StoredSignature& signature : signaturesOf(cache, action)) {
+      top = std::max(top, core.similarityScore(*signature, probe, static_cast<uint32_t>(common),
+                                               static_cast<uint32_t>(type)));
     }
     best[action] = top;
   }
@@ -129,7 +136,8 @@ std::vector<int32_t> GestalRecognition::matchCandidates(const std::vector<int32_
   return {};
 }
 
-const std::vector<MotionSample>& GestalRecognition::signaturesOf(CallCache& cache, int32_t action) {
+const std::vector<StoredSignature>& GestalRecognition::signaturesOf(CallCache& cache,
+                                                                    int32_t action) {
   auto found = cache.signatures.find(action);
   if (found == cache.signatures.end()) {
     found =

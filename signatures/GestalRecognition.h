@@ -7,6 +7,7 @@
 #include "core/GSEnginePreferenceParameters.h"
 #include "core/MotionSample.h"
 #include "signatures/AdaptLearning.h"
+#include "signatures/SignatureCache.h"
 
 namespace GestalPrivate {
 
@@ -25,6 +26,12 @@ class GestalRecognition {
   // policy is active.
   std::vector<int32_t> identify(const std::vector<int32_t>& candidates, const MotionSample& sample);
 
+  // The adaptive-strength histories kept in memory, to be put back when a call's writes are rolled
+  // back.
+  using Histories = AdaptStrength::Histories;
+  Histories adaptiveHistories() const;
+  void restoreAdaptiveHistories(Histories histories);
+
   void setMaxFailedTrials(int32_t value) { maxFailedTrials_ = value; }
   void setLockTimeSeconds(int32_t value) { lockTimeSeconds_ = value; }
 
@@ -35,7 +42,7 @@ class GestalRecognition {
   // accept the sample; exactly one is identified, several count as no identification.
   std::vector<int32_t> matchCandidates(const std::vector<int32_t>& candidates,
                                        const MotionSample& sample);
-  const std::vector<MotionSample>& signaturesOf(CallCache& cache, int32_t action);
+  const std::vector<StoredSignature>& signaturesOf(CallCache& cache, int32_t action);
   int32_t typeOf(CallCache& cache, int32_t action);
   int32_t levelOf(CallCache& cache, int32_t action, int32_t type);
   // Level of the comparisons for an action: its strength, one step looser when stale, mapped by

@@ -1,5 +1,7 @@
 #include "store/Sqlite.h"
 #include "core/Log.h"
+#include "core/NumberText.h"
+#include "store/ReadAhead.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -44,12 +46,16 @@ StoreFault::StoreFault(const std::string& path, const std::string& message, int 
     : std::runtime_error(path + ": " + message), resultCode_(resultCode) {}
 
 SqliteConnection::SqliteConnection(const std::string& path) : path_(path) {
-  if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) {
+  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                      readAheadFileSystem()) != SQLITE_OK) {
     std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
     close();
     throw std::runtime_error("Can't open database: " + message + "\n");
   }
   sqlite3_busy_timeout(db_, kBusyTimeoutMillis);
+  // What a rolled back transaction wrote may be in caches of the file; they must not outlive it.
+  sqlite3_rollback_hook(
+      db_, [](void* self) { ++static_cast<SqliteConnection*>(self)->generation_; }, this);
 }
 
 SqliteConnection::~SqliteConnection() {
@@ -58,9 +64,50 @@ SqliteConnection::~SqliteConnection() {
 
 void SqliteConnection::close() {
   if (db_ != nullptr) {
+    for (auto& [sql, kept] : statements_) sqlite3_finalize(kept.statement);
+    statements_.clear();
     sqlite3_close(db_);
     db_ = nullptr;
   }
+}
+
+int SqliteConnection::prepare(std::string_view sql, sqlite3_stmt** statement,
+                              KeptStatement** kept) {
+  *kept = nullptr;
+  auto found = statements_.find(sql);
+  if (found != statements_.end() && !found->second.inUse) {
+    found->second.inUse = true;
+    *statement = found->second.statement;
+    *kept = &found->second;
+    return SQLITE_OK;
+  }
+  const bool keep = found == statements_.end();
+  const int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()),
+                                    keep ? SQLITE_PREPARE_PERSISTENT : 0, statement, nullptr);
+  if (rc == SQLITE_OK && keep && *statement != nullptr) {
+    *kept = &statements_.emplace(std::string(sql), KeptStatement{*statement, true}).first->second;
+  }
+  return rc;
+}
+
+void SqliteConnection::giveBack(KeptStatement* kept) {
+  sqlite3_reset(kept->statement);
+  sqlite3_clear_bindings(kept->statement);
+  kept->inUse = false;
+}
+
+uint64_t SqliteConnection::generation() {
+  if (scopeDepth_ > 0 && generationChecked_) return generation_;
+  int64_t version = -1;
+  {
+    SqliteStatement pragma(*this, "PRAGMA data_version");
+    if (pragma.step()) version = leadingInteger(pragma.textView(0)).value_or(-1);
+  }
+  // A version that cannot be read never matches, so nothing cached is trusted.
+  if (version < 0 || version != dataVersion_) ++generation_;
+  dataVersion_ = version;
+  generationChecked_ = scopeDepth_ > 0;
+  return generation_;
 }
 
 bool SqliteConnection::exec(const std::string& sql, std::string& error) {
@@ -84,10 +131,15 @@ void SqliteConnection::beginWriteIfScoped() {
   if (scopeDepth_ == 0 || sqlite3_get_autocommit(db_) == 0) return;
   const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) fault(rc);
+  // Another process may have committed since the call last asked.
+  generationChecked_ = false;
 }
 
 SqliteTransaction::SqliteTransaction(SqliteConnection& connection) : connection_(connection) {
-  if (connection_.scopeDepth_++ == 0) connection_.faulted_ = false;
+  if (connection_.scopeDepth_++ == 0) {
+    connection_.faulted_ = false;
+    connection_.generationChecked_ = false;
+  }
 }
 
 SqliteTransaction::~SqliteTransaction() {
@@ -116,15 +168,33 @@ void SqliteTransaction::commit() {
   throw failure;
 }
 
+SqliteReadScope::SqliteReadScope(SqliteConnection& connection) : connection_(connection) {
+  if (connection_.scopeDepth_++ == 0) connection_.generationChecked_ = false;
+  if (sqlite3_get_autocommit(connection_.db_) != 0) {
+    sqlite3_exec(connection_.db_, "BEGIN", nullptr, nullptr, nullptr);
+  }
+}
+
+SqliteReadScope::~SqliteReadScope() {
+  if (--connection_.scopeDepth_ != 0 || sqlite3_get_autocommit(connection_.db_) != 0) return;
+  // Nothing was written, so ending the transaction only lets the shared lock go.
+  if (sqlite3_exec(connection_.db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    sqlite3_exec(connection_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+}
+
 SqliteStatement::SqliteStatement(SqliteConnection& connection, std::string_view sql)
     : connection_(connection) {
-  const int rc = sqlite3_prepare_v2(connection_.handle(), sql.data(), static_cast<int>(sql.size()),
-                                    &statement_, nullptr);
+  const int rc = connection_.prepare(sql, &statement_, &kept_);
   if (rc != SQLITE_OK) recordError(rc);
 }
 
 SqliteStatement::~SqliteStatement() {
-  sqlite3_finalize(statement_);
+  if (kept_ != nullptr) {
+    SqliteConnection::giveBack(kept_);
+  } else {
+    sqlite3_finalize(statement_);
+  }
 }
 
 void SqliteStatement::recordError(int resultCode) {
@@ -140,10 +210,25 @@ SqliteStatement& SqliteStatement::bind(int position, int64_t value) {
   return *this;
 }
 
+namespace {
+
+int bindText(sqlite3_stmt* statement, int position, std::string_view text,
+             sqlite3_destructor_type lifetime) {
+  return sqlite3_bind_text64(statement, position, text.data(), text.size(), lifetime, SQLITE_UTF8);
+}
+
+}  // namespace
+
 SqliteStatement& SqliteStatement::bind(int position, std::string_view text) {
   if (statement_ == nullptr) return *this;
-  const int rc = sqlite3_bind_text64(statement_, position, text.data(), text.size(),
-                                     SQLITE_TRANSIENT, SQLITE_UTF8);
+  const int rc = bindText(statement_, position, text, SQLITE_TRANSIENT);
+  if (rc != SQLITE_OK) recordError(rc);
+  return *this;
+}
+
+SqliteStatement& SqliteStatement::bindUncopied(int position, std::string_view text) {
+  if (statement_ == nullptr) return *this;
+  const int rc = bindText(statement_, position, text, SQLITE_STATIC);
   if (rc != SQLITE_OK) recordError(rc);
   return *this;
 }
@@ -183,10 +268,22 @@ bool SqliteStatement::isNull(int column) const {
 }
 
 std::string SqliteStatement::text(int column) const {
+  return std::string(textView(column));
+}
+
+std::string_view SqliteStatement::textView(int column) const {
   const unsigned char* value = sqlite3_column_text(statement_, column);
-  if (value == nullptr) return std::string();
-  return std::string(reinterpret_cast<const char*>(value),
-                     static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
+  if (value == nullptr) return std::string_view();
+  return std::string_view(reinterpret_cast<const char*>(value),
+                          static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
+}
+
+int SqliteStatement::type(int column) const {
+  return sqlite3_column_type(statement_, column);
+}
+
+int64_t SqliteStatement::int64(int column) const {
+  return sqlite3_column_int64(statement_, column);
 }
 
 int64_t SqliteStatement::integer(int column, const char* table, int64_t min, int64_t max) const {
@@ -221,6 +318,49 @@ void SqliteStatement::corruptRow(const char* table, const std::string& problem) 
   const int rowid = column("rowid");
   const std::string row = rowid >= 0 ? "row " + text(rowid) : "a row";
   throw std::runtime_error(connection_.path() + ": table " + table + ", " + row + ": " + problem);
+}
+
+namespace {
+
+std::string schemaOf(sqlite3* db) {
+  std::string schema;
+  sqlite3_stmt* statement = nullptr;
+  const char* sql = "select type, name, tbl_name, sql from sqlite_master order by rowid";
+  if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) return std::string();
+  while (sqlite3_step(statement) == SQLITE_ROW) {
+    for (int column = 0; column < 4; ++column) {
+      const unsigned char* text = sqlite3_column_text(statement, column);
+      schema += text != nullptr ? reinterpret_cast<const char*>(text) : "NULL";
+      schema += '\n';
+    }
+  }
+  const bool complete = sqlite3_finalize(statement) == SQLITE_OK;
+  if (!complete ||
+      sqlite3_prepare_v2(db, "PRAGMA encoding", -1, &statement, nullptr) != SQLITE_OK) {
+    return std::string();
+  }
+  if (sqlite3_step(statement) == SQLITE_ROW) {
+    schema += reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+  }
+  sqlite3_finalize(statement);
+  return schema;
+}
+
+}  // namespace
+
+std::string schemaOf(SqliteConnection& connection) {
+  return schemaOf(connection.handle());
+}
+
+std::string schemaMadeBy(const char* createTables) {
+  sqlite3* db = nullptr;
+  std::string schema;
+  if (sqlite3_open(":memory:", &db) == SQLITE_OK &&
+      sqlite3_exec(db, createTables, nullptr, nullptr, nullptr) == SQLITE_OK) {
+    schema = schemaOf(db);
+  }
+  sqlite3_close(db);
+  return schema;
 }
 
 namespace {
@@ -292,7 +432,7 @@ std::unique_ptr<SqliteConnection> openVersionedDatabase(const std::string& path,
     std::string error;
     {
       SqliteStatement pragma(*connection, "PRAGMA user_version;");
-      if (pragma.step()) version = std::stoi(pragma.text(0), nullptr, 10);
+      if (pragma.step()) version = static_cast<int>(leadingInteger(pragma.text(0)).value_or(0));
       if (pragma.failed()) error = pragma.error();
     }
     if (!error.empty()) {

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace GestalPrivate {
 
@@ -17,6 +18,10 @@ bool fileIsReadable(const std::string& path);
 // How long a statement waits for a lock that another connection or process holds before it fails
 // with SQLITE_BUSY.
 constexpr int kBusyTimeoutMillis = 5000;
+
+// Whether a store keeps what it read of its file between calls. The library's stores do; the
+// variant of the library built for comparison keeps nothing and asks the file for every answer.
+enum class Caching { Off, On };
 
 // True for the SQLite result codes that come from the machine rather than from the statement or
 // the file's contents: full disk, read-only or unopenable file, I/O error, a lock held beyond the
@@ -35,7 +40,8 @@ class StoreFault : public std::runtime_error {
 };
 
 // An open SQLite connection, closed by the destructor. Every connection waits up to
-// kBusyTimeoutMillis for locks.
+// kBusyTimeoutMillis for locks, reads its file through readAheadFileSystem, and keeps the
+// statements it prepares for reuse.
 class SqliteConnection {
  public:
   // Opens (and creates when missing) the database file. On failure closes what was opened and
@@ -62,9 +68,38 @@ class SqliteConnection {
   // Throws StoreFault for `resultCode` when it is environmental and faults are thrown.
   void checkFault(int resultCode);
 
+  // The state of the file as this connection sees it, for caches of its contents: a number that
+  // changes when another connection or process has committed to the file and when this connection
+  // rolls a transaction back, and stays the same across this connection's own statements. Inside a
+  // call scope the file is asked (PRAGMA data_version) once, and again once the call holds the
+  // write lock; outside call scopes on every use.
+  uint64_t generation();
+
+  // Rows changed by the last statement that wrote, and the rowid of the last row inserted.
+  int64_t changes() const { return sqlite3_changes64(db_); }
+  int64_t lastInsertRowid() const { return sqlite3_last_insert_rowid(db_); }
+
  private:
   friend class SqliteStatement;
   friend class SqliteTransaction;
+  friend class SqliteReadScope;
+
+  // A prepared statement kept for the next statement with the same text.
+  struct KeptStatement {
+    sqlite3_stmt* statement = nullptr;
+    bool inUse = false;
+  };
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>()(text);
+    }
+  };
+
+  // Prepares `sql`, or lends the kept statement of that text when it is free. `kept` is set when
+  // the statement must be given back (giveBack) rather than finalised. Returns SQLite's code.
+  int prepare(std::string_view sql, sqlite3_stmt** statement, KeptStatement** kept);
+  static void giveBack(KeptStatement* kept);
 
   // Called before a statement that writes: inside a call's transaction scope, opens the write
   // transaction unless it is open already.
@@ -77,7 +112,19 @@ class SqliteConnection {
   bool throwsFaults_ = false;
   int scopeDepth_ = 0;
   bool faulted_ = false;
+  std::unordered_map<std::string, KeptStatement, TextHash, std::equal_to<>> statements_;
+  uint64_t generation_ = 0;
+  int64_t dataVersion_ = -1;
+  bool generationChecked_ = false;  // in this call scope, since it took the write lock
 };
+
+// The file's objects (sqlite_master, without their pages) and text encoding: what, besides the
+// rows, decides how a statement compares, orders and changes them. A store that answers from what
+// it kept in memory does so only while the file's schema is the one it creates (schemaMadeBy), so
+// that no index, trigger, collation or affinity of someone else's making changes an answer.
+// Empty when it cannot be read.
+std::string schemaOf(SqliteConnection& connection);
+std::string schemaMadeBy(const char* createTables);
 
 // All that one exported call writes through one connection, committed together or not at all.
 // Nothing happens until the first statement that writes: it opens the transaction with
@@ -102,8 +149,23 @@ class SqliteTransaction {
   bool done_ = false;
 };
 
-// One prepared statement with bound parameters, finalised by the destructor, so an exception
-// thrown while reading rows never leaves a statement open.
+// The reads of one call that writes nothing, from one state of the file: the first read takes the
+// shared lock and holds it until the scope ends, so another process's commit comes before or
+// after all of them. Counts as a call scope for SqliteConnection::generation.
+class SqliteReadScope {
+ public:
+  explicit SqliteReadScope(SqliteConnection& connection);
+  ~SqliteReadScope();
+  SqliteReadScope(const SqliteReadScope&) = delete;
+  SqliteReadScope& operator=(const SqliteReadScope&) = delete;
+
+ private:
+  SqliteConnection& connection_;
+};
+
+// One prepared statement with bound parameters, reset (or finalised) by the destructor, so an
+// exception thrown while reading rows never leaves a statement open. Statements of the same text
+// share one preparation across calls.
 class SqliteStatement {
  public:
   SqliteStatement(SqliteConnection& connection, std::string_view sql);
@@ -114,6 +176,8 @@ class SqliteStatement {
   // Parameters are numbered from 1. Integers stay integers and texts stay texts in the file.
   SqliteStatement& bind(int position, int64_t value);
   SqliteStatement& bind(int position, std::string_view text);
+  // Binds a text without copying it: it must stay as it is until the statement is done.
+  SqliteStatement& bindUncopied(int position, std::string_view text);
 
   // Advances to the next row: true when a row is ready, false when the statement is done or
   // failed (see failed()). Throws StoreFault on an environmental failure of a store connection.
@@ -131,6 +195,12 @@ class SqliteStatement {
   bool isNull(int column) const;
   // The column's value as text (an integer column gives its decimal text).
   std::string text(int column) const;
+  // The same without a copy, valid until the next step.
+  std::string_view textView(int column) const;
+  // The column's SQLite storage class (SQLITE_INTEGER, SQLITE_TEXT, ...), and the value of an
+  // integer column.
+  int type(int column) const;
+  int64_t int64(int column) const;
   // The column's text read as a decimal integer the way the C library's conversion reads it
   // (leading white space, a sign, the digits up to the first other character). A text without a
   // number, or with one outside [min, max], is a corrupt row (see corruptRow).
@@ -145,6 +215,7 @@ class SqliteStatement {
 
   SqliteConnection& connection_;
   sqlite3_stmt* statement_ = nullptr;
+  SqliteConnection::KeptStatement* kept_ = nullptr;
   bool started_ = false;
   std::string error_;
 };

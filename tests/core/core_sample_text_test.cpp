@@ -17,13 +17,17 @@ namespace {
 
 using namespace std::string_literals;
 
-// What a decoder makes of a text: the bits of every value, or the refusal message.
+// What a decoder makes of a text: the bits of the first `fields` values of every entry, or the
+// refusal message.
 template <typename Decoder>
-std::string outcome(Decoder decode, const std::string& text, NullValues nulls) {
+std::string outcome(Decoder decode, const std::string& text, NullValues nulls,
+                    std::size_t fields = 10) {
   try {
     std::string bits;
     for (const MotionEntry& entry : decode(text, nulls)) {
-      for (float v : entry) bits += std::to_string(std::bit_cast<uint32_t>(v)) + ' ';
+      for (std::size_t k = 0; k < fields; ++k) {
+        bits += std::to_string(std::bit_cast<uint32_t>(entry[k])) + ' ';
+      }
       bits += '|';
     }
     return bits;
@@ -32,9 +36,12 @@ std::string outcome(Decoder decode, const std::string& text, NullValues nulls) {
   }
 }
 
+// Both decoders read the text as the reference does; the one for matching, the values it reads.
 void expectSameAsReference(const std::string& text, NullValues nulls = NullValues::Reject) {
-  ASSERT_EQ(outcome(readSampleText, text, nulls),
-            outcome(GestalReference::readSampleText, text, nulls))
+  const std::string expected = outcome(GestalReference::readSampleText, text, nulls);
+  ASSERT_EQ(outcome(readSampleText, text, nulls), expected) << text.substr(0, 200);
+  ASSERT_EQ(outcome(readSampleMotion, text, nulls, 4),
+            outcome(GestalReference::readSampleText, text, nulls, 4))
       << text.substr(0, 200);
 }
 
@@ -51,6 +58,32 @@ TEST(CoreSampleText, WritesFifteenSignificantDigits) {
             "[1.40129846432482e-45,1.17549435082229e-38,3.40282346638529e+38,999999986991104.0,"
             "1.00000002725642e+16,-2.99999992421363e-05,100.0,-2.5,90.0,9.99999974737875e-05]]");
   EXPECT_EQ(writeSampleText({}), "[]");
+}
+
+// Every kind of float written as the C library prints it: a million random ones, each power of two
+// and its neighbours, and values whose fifteenth digit is followed by exactly one half.
+TEST(CoreSampleText, WritesEveryFloatAsTheCLibraryPrintsIt) {
+  std::mt19937 random(23);
+  MotionSample sample(100000);
+  for (MotionEntry& e : sample) {
+    for (float& v : e) v = std::bit_cast<float>(static_cast<uint32_t>(random()));
+  }
+  MotionEntry edges{};
+  std::size_t k = 0;
+  for (int power = -149; power <= 127; ++power) {
+    const float exact = std::ldexp(1.0f, power);
+    for (float v : {exact, std::nextafter(exact, 0.0f), std::nextafter(exact, 1e38f), -exact}) {
+      edges[k++] = v;
+      if (k == edges.size()) {
+        sample.push_back(edges);
+        k = 0;
+      }
+    }
+  }
+  // 2^-22 = 2.384185791015625e-07 rounds to even; 999999999999999.5 is no float, 2^60 is.
+  sample.push_back({std::ldexp(1.0f, -22), std::ldexp(3.0f, -23), std::ldexp(1.0f, 60), 1e15f,
+                    9.99999e14f, 0.0001f, 0.00001f, 123456789.0f, -0.0f, 1e-45f});
+  ASSERT_EQ(writeSampleText(sample), GestalReference::writeSampleText(sample));
 }
 
 // A million written values, every kind of float among them, read back bit for bit as written and

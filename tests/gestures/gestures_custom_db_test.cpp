@@ -9,6 +9,7 @@
 #include "gestures/GestalCustomGestureDB.h"
 #include "support/CaptureOutput.h"
 #include "support/DatabaseFile.h"
+#include "support/Recordings.h"
 #include "support/TempDir.h"
 #include "support/Thrown.h"
 
@@ -87,15 +88,13 @@ TEST_F(CustomGestureDB, StoreReplaceAndDeleteKeepRowOrderAndText) {
              "text"},
             {"smart", "7", "text", "[[0.0,4.0,4.0,4.0,4.0,4.0,4.0,4.0,4.0,4.0]]", "text"}}));
   EXPECT_EQ(db->getAllCustomGestureIndexes("player"), (Names{"7", "7", "8"}));
-  const std::vector<MotionSample> read = db->getCustomSamples("player", "7");
-  EXPECT_EQ(read, seven);
-  EXPECT_TRUE(std::signbit(read[0][0][2]));
+  EXPECT_EQ(preparedValues(db->getCustomSamples("player", "7")), preparedValues(seven));
 
   // Replacing deletes first, so the new rows follow the other gesture's.
   db->replaceCustomSamples("player", "7", {sampleOf(5.0f, 1), sampleOf(6.0f, 1)});
   EXPECT_EQ(db->getAllCustomGestureIndexes("player"), (Names{"8", "7", "7"}));
-  EXPECT_EQ(db->getCustomSamples("player", "7"),
-            (std::vector<MotionSample>{sampleOf(5.0f, 1), sampleOf(6.0f, 1)}));
+  EXPECT_EQ(preparedValues(db->getCustomSamples("player", "7")),
+            preparedValues({sampleOf(5.0f, 1), sampleOf(6.0f, 1)}));
 
   CaptureOutput out(1);
   CaptureOutput err(2);
@@ -118,8 +117,8 @@ TEST_F(CustomGestureDB, AnyNameIsStoredAndFoundExactly) {
   for (std::size_t i = 0; i < names.size(); ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(db->getAllCustomGestureIndexes(names[i]), Names{names[i]});
-    EXPECT_EQ(db->getCustomSamples(names[i], names[i]),
-              std::vector<MotionSample>{sampleOf(static_cast<float>(i), 2)});
+    EXPECT_EQ(preparedValues(db->getCustomSamples(names[i], names[i])),
+              preparedValues({sampleOf(static_cast<float>(i), 2)}));
   }
   EXPECT_EQ(rows("select name_space, gesture_index from custom_gesture_simples where rowid = 4"),
             (Rows{{"player", names[1]}}));
@@ -135,7 +134,7 @@ TEST_F(CustomGestureDB, TwentyLongRecordingsAreStoredWhole) {
   db->replaceCustomSamples("player", "12", samples);
   EXPECT_GT(std::stoul(rows("select sum(length(data)) from custom_gesture_simples")[0][0]),
             1500000u);
-  EXPECT_EQ(db->getCustomSamples("player", "12"), samples);
+  EXPECT_EQ(preparedValues(db->getCustomSamples("player", "12")), preparedValues(samples));
 }
 
 TEST_F(CustomGestureDB, StoredTextsThatDoNotDecodeAreSkipped) {
@@ -150,11 +149,11 @@ TEST_F(CustomGestureDB, StoredTextsThatDoNotDecodeAreSkipped) {
         "insert into custom_gesture_simples values ('player', '3', '" + std::string(data) + "')"));
   }
   CaptureOutput err(2);
-  const std::vector<MotionSample> read = db->getCustomSamples("player", "3");
+  const PreparedValues read = preparedValues(db->getCustomSamples("player", "3"));
   const std::string messages = err.take();
-  EXPECT_EQ(read, (std::vector<MotionSample>{
-                      sampleOf(1.0f, 1),
-                      {{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f}}}));
+  EXPECT_EQ(read,
+            preparedValues({sampleOf(1.0f, 1),
+                            {{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f}}}));
   EXPECT_EQ(std::count(messages.begin(), messages.end(), '\n'), 3);
   EXPECT_THAT(messages, ::testing::StartsWith("getCustomSamples skipped a stored sample of 3 "));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+#include <cstdio>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -91,6 +93,30 @@ inline MotionSample readSampleText(std::string_view text, NullValues nulls) {
                           (reader.error.empty() ? std::string("not valid JSON") : reader.error));
   }
   return std::move(reader.sample);
+}
+
+// The stored text as the C library prints it: each value widened to double with "%.15g" (the
+// tests run in the C locale), ".0" after a number that would read as an integer, a non-finite
+// value as null. The plain writer that the fast one must equal.
+inline std::string writeSampleText(const MotionSample& sample) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < sample.size(); ++i) {
+    text += i > 0 ? ",[" : "[";
+    for (std::size_t k = 0; k < sample[i].size(); ++k) {
+      if (k > 0) text += ',';
+      const float value = sample[i][k];
+      if (!std::isfinite(value)) {
+        text += "null";
+        continue;
+      }
+      char number[40];
+      std::snprintf(number, sizeof number, "%.15g", static_cast<double>(value));
+      text += number;
+      if (std::string_view(number).find_first_of(".e") == std::string_view::npos) text += ".0";
+    }
+    text += ']';
+  }
+  return text + "]";
 }
 
 }  // namespace GestalReference

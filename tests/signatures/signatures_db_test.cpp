@@ -94,7 +94,7 @@ TEST_F(SignatureDbTest, SignaturesAreStoredAsJsonTextWithTheirTime) {
   db->addSignature(MotionSample{}, 0);
   EXPECT_EQ(thrownText([&] { db->addSignature(oneEntry(1), 0); }),
             "addSignature to invalid action index");
-  EXPECT_EQ(db->getLastNSignature(3, 3), std::vector<MotionSample>{sample});
+  EXPECT_EQ(preparedValues(db->getLastNSignature(3, 3)), preparedValues({sample}));
 }
 
 TEST_F(SignatureDbTest, PruningKeepsTheMostRecentlyInsertedRowsWhateverTheirTime) {
@@ -111,7 +111,8 @@ TEST_F(SignatureDbTest, PruningKeepsTheMostRecentlyInsertedRowsWhateverTheirTime
             (Rows{{"15", std::to_string(kStart - 15000), std::to_string(kStart - 1000)}}));
 
   // Newest by time first; all bits set means no limit.
-  EXPECT_EQ(db->getLastNSignature(2, 1), (std::vector<MotionSample>{oneEntry(1), oneEntry(2)}));
+  EXPECT_EQ(preparedValues(db->getLastNSignature(2, 1)),
+            preparedValues({oneEntry(1), oneEntry(2)}));
   EXPECT_EQ(db->getLastNSignature(0xFFFFFFFFu, 1).size(), 15u);
   EXPECT_TRUE(db->getLastNSignature(0, 1).empty());
 }

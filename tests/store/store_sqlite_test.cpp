@@ -93,4 +93,30 @@ TEST(StoreIntegers, ReadLikeTheCLibraryAndNameACorruptRow) {
                                       path + ": table t, row 5: a '2147483648' is out of range"}));
 }
 
+// Rows whose pages are read ahead come back as another connection changed them between two
+// calls, and a call's generation tells a cache when that happened.
+TEST(StoreReadAhead, AnotherConnectionsChangeIsReadNeverWhatWasReadBefore) {
+  TempDir dir;
+  const std::string path = dir.file("t.db");
+  auto db = open(path);
+  const auto total = [&] {
+    SqliteReadScope call(*db);
+    SqliteStatement select(*db, "select sum(length(a)), max(a) from t");
+    return select.step() ? select.text(0) + " " + select.text(1).substr(0, 1) : "";
+  };
+  ASSERT_TRUE(GestalTest::execute(path,
+                                  "insert into t select printf('%.*c', 20000, 'a') from "
+                                  "(select 1 union all select 2 union all select 3)"));
+  const uint64_t before = db->generation();
+  EXPECT_EQ(total(), "60000 a");
+  EXPECT_EQ(db->generation(), before);
+  // The pages row 2 leaves are those row 3's new text fills.
+  ASSERT_TRUE(GestalTest::execute(
+      path,
+      "delete from t where rowid = 2; update t set a = printf('%.*c', 20000, 'b') where "
+      "rowid = 3"));
+  EXPECT_NE(db->generation(), before);
+  EXPECT_EQ(total(), "40000 b");
+}
+
 }  // namespace

@@ -11,6 +11,7 @@ namespace {
 struct Faults {
   std::string writePart;
   int writeCode = SQLITE_OK;
+  int64_t writeLimit = -1;  // writes end beyond it fail; -1: every write, truncation and sync
   std::string readOnlyPart;
 };
 Faults faults;
@@ -36,11 +37,14 @@ Trailer& trailerOf(sqlite3_file* file) {
   return *reinterpret_cast<Trailer*>(reinterpret_cast<char*>(file) + trailerOffset());
 }
 
-int writeFault(sqlite3_file* file) {
-  return chosen(faults.writePart, trailerOf(file).path) ? faults.writeCode : SQLITE_OK;
+// The fault of a write ending at `end`, or of a truncation or sync (end -1).
+int writeFault(sqlite3_file* file, sqlite3_int64 end = -1) {
+  const bool fails = chosen(faults.writePart, trailerOf(file).path) &&
+                     (faults.writeLimit < 0 || end > faults.writeLimit);
+  return fails ? faults.writeCode : SQLITE_OK;
 }
 int fileWrite(sqlite3_file* f, const void* buffer, int amount, sqlite3_int64 offset) {
-  if (int fault = writeFault(f)) return fault;
+  if (int fault = writeFault(f, offset + amount)) return fault;
   return trailerOf(f).real->xWrite(f, buffer, amount, offset);
 }
 int fileTruncate(sqlite3_file* f, sqlite3_int64 size) {
@@ -90,8 +94,13 @@ FaultyFiles::~FaultyFiles() {
 }
 
 void FaultyFiles::failWrites(const std::string& pathPart, int resultCode) {
+  failWritesBeyond(pathPart, resultCode, -1);
+}
+
+void FaultyFiles::failWritesBeyond(const std::string& pathPart, int resultCode, int64_t bytes) {
   faults.writePart = pathPart;
   faults.writeCode = resultCode;
+  faults.writeLimit = bytes;
 }
 
 void FaultyFiles::openReadOnly(const std::string& pathPart) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace GestalTest {
@@ -17,6 +18,9 @@ class FaultyFiles {
   // From now on writing, truncating or syncing the chosen files fails with `resultCode`
   // (SQLITE_FULL, SQLITE_IOERR_WRITE, ...).
   void failWrites(const std::string& pathPart, int resultCode);
+  // From now on a write that reaches beyond `bytes` into the chosen files fails with `resultCode`,
+  // as on a disk that fills up: small writes pass, a file that grows further does not.
+  void failWritesBeyond(const std::string& pathPart, int resultCode, int64_t bytes);
   // Database files of that path opened from now on open read-only.
   void openReadOnly(const std::string& pathPart);
   // The machine works again.

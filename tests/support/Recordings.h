@@ -2,8 +2,12 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "core/GestalCore.h"
 #include "core/MotionSample.h"
 
 // Recording builders shared by the tests of every layer.
@@ -68,6 +72,28 @@ inline MotionSample pairRecording(std::size_t length, char first) {
     text += ((state >> 16) & 1u) != 0 ? first : static_cast<char>(first + 1);
   }
   return symbolRecording(text);
+}
+
+// What matching sees of recordings, as the stores serve them: their prepared values, in order.
+using PreparedValues = std::vector<std::vector<int16_t>>;
+inline PreparedValues preparedValues(const std::vector<MotionSample>& samples) {
+  PreparedValues values;
+  for (const MotionSample& sample : samples) {
+    values.push_back(GestalPrivate::GestalCore().prepareSequence(sample, true).values);
+  }
+  return values;
+}
+inline PreparedValues preparedValues(
+    const std::vector<GestalPrivate::PreparedRecording>& recordings) {
+  PreparedValues values;
+  for (const auto& recording : recordings) values.push_back(recording.prepared().values);
+  return values;
+}
+inline PreparedValues preparedValues(
+    const std::vector<std::shared_ptr<const GestalPrivate::PreparedRecording>>& recordings) {
+  PreparedValues values;
+  for (const auto& recording : recordings) values.push_back(recording->prepared().values);
+  return values;
 }
 
 }  // namespace GestalTest
