@@ -5,6 +5,7 @@
 //   gestal-train-model --synthetic --output FILE [options]
 //   gestal-train-model --evaluate FILE (--recordings DIR | --synthetic) [options]
 
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <exception>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "gestures/GestalPredefineGestureDB.h"
@@ -61,10 +63,16 @@ struct Arguments {
   std::exit(2);
 }
 
+// Reads the whole of `text` as a T, whatever the locale; false when anything is left over.
+template <typename T>
+bool parseWhole(std::string_view text, T& value) {
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
 uint64_t number(const std::string& option, const char* text) {
-  char* end = nullptr;
-  unsigned long long value = std::strtoull(text, &end, 10);
-  if (end == text || *end != '\0' || text[0] == '-') fail(option + " needs a whole number");
+  uint64_t value = 0;
+  if (!parseWhole(text, value)) fail(option + " needs a whole number");
   return value;
 }
 
@@ -103,9 +111,7 @@ Arguments parse(int argc, char** argv) {
     } else if (option == "--candidates") {
       args.trainer.candidatesPerGesture = number(option, value);
     } else if (option == "--shrinkage") {
-      char* end = nullptr;
-      args.trainer.shrinkage = std::strtod(value, &end);
-      if (end == value || *end != '\0' || !(args.trainer.shrinkage > 0.0)) {
+      if (!parseWhole(value, args.trainer.shrinkage) || !(args.trainer.shrinkage > 0.0)) {
         fail("--shrinkage needs a positive number");
       }
     } else {

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -13,21 +12,29 @@
 
 namespace GestalPrivate {
 
-// The shortest decimal text that reads back (string-to-float) as exactly `value`.
+// The shortest "%g" text (C locale, whatever the host's) that reads back as exactly `value`.
 inline std::string floatText(float value) {
   char text[32];
+  char* end = text;
   for (int digits = 1; digits <= 9; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
-    if (std::strtof(text, nullptr) == value) break;
+    end = std::to_chars(text, text + sizeof text, static_cast<double>(value),
+                        std::chars_format::general, digits)
+              .ptr;
+    float back = 0.0f;
+    std::from_chars(text, end, back);
+    if (back == value) break;
   }
-  return text;
+  return std::string(text, end);
 }
 
 // A template's "parameters" object, e.g. {"b":0.46,"c":2,"f":300,"u":4}. b is written as the
 // shortest decimal that converts back to the same float.
 inline std::string templateParameters(const GestureTemplate& t) {
   nlohmann::json parameters = nlohmann::json::object();
-  parameters["b"] = std::strtod(floatText(t.b).c_str(), nullptr);
+  std::string b = floatText(t.b);
+  double shortest = 0.0;
+  std::from_chars(b.data(), b.data() + b.size(), shortest);
+  parameters["b"] = shortest;
   parameters["c"] = t.c;
   parameters["f"] = t.f;
   parameters["u"] = t.u;
