@@ -62,16 +62,18 @@
  * naming the file, the table and the row. A new database file is built complete under a
  * temporary name in the same directory and then linked into place: a crash never leaves a file
  * without its tables, and a creation never replaces a file that another process made (it opens
- * that one instead). Several processes may share a directory; each waits for the others' locks as
- * described. What the library keeps of the files between calls (decoded signatures, counts, failed
- * identifications, the list of custom gesture rows) is checked against the file once per call and
- * dropped when another connection or process has changed it, or when a call's writes were rolled
- * back: every answer is the one the file gives at that call. (The custom gestures that an
- * identification has read stay as they were first read until the helper is created again.) A call
- * returns once its commit is on the disk (SQLite's full synchronisation with its rollback journal,
- * which the library leaves as they are): a completed operation survives the end of the process
- * and of the machine. That wait is most of the time a writing call takes on a slow disk. An
- * identification that has nothing to store takes no write lock.
+ * that one instead). A temporary file that a killed process left ("<file>.creating-<pid>-<n>",
+ * older than a minute, its process gone) is removed by the next creation of that file. Several
+ * processes may share a directory; each waits for the others' locks as described. What the library
+ * keeps of the files between calls (decoded signatures, counts, failed identifications, the list of
+ * custom gesture rows) is checked against the file once per call and dropped when another
+ * connection or process has changed it, or when a call's writes were rolled back: every answer is
+ * the one the file gives at that call. (The custom gestures that an identification has read stay as
+ * they were first read until the helper is created again.) A call returns once its commit is on the
+ * disk (SQLite's full synchronisation with its rollback journal, which the library leaves as they
+ * are): a completed operation survives the end of the process and of the machine. That wait is most
+ * of the time a writing call takes on a slow disk. An identification that has nothing to store
+ * takes no write lock.
  *
  * Numbers stored as text (recordings, model weights) are read and written the same way whatever
  * locale the host has set (setlocale, std::locale::global): always with a full stop as decimal

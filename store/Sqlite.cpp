@@ -4,14 +4,19 @@
 #include "store/ReadAhead.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
+#include <string_view>
 
 namespace GestalPrivate {
 
@@ -365,11 +370,42 @@ std::string schemaMadeBy(const char* createTables) {
 
 namespace {
 
+constexpr std::string_view kCreatingInfix = ".creating-";
+
 // A name in the same directory as `path` that no other creation (of this or another process)
 // uses.
 std::string temporaryNameFor(const std::string& path) {
   static std::atomic<unsigned> counter{0};
-  return path + ".creating-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  return path + std::string(kCreatingInfix) + std::to_string(::getpid()) + "-" +
+         std::to_string(counter++);
+}
+
+// Removes what creations of `path` by processes that no longer run left behind (the process was
+// killed between building and linking): "<name>.creating-<pid>-<n>" and its journal. A creation
+// takes milliseconds, so a file younger than a minute stays too: its process may run where this
+// one cannot see it (another PID namespace or machine sharing the directory).
+void removeLeftoversOfDeadCreations(const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path target(path);
+  const std::string prefix = target.filename().string() + std::string(kCreatingInfix);
+  std::error_code error;
+  fs::path directory = target.parent_path();
+  if (directory.empty()) directory = ".";
+  for (fs::directory_iterator entry(directory, error), end; !error && entry != end;
+       entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    pid_t pid = 0;
+    const char* digits = name.data() + prefix.size();
+    auto [rest, parsed] = std::from_chars(digits, name.data() + name.size(), pid);
+    if (parsed != std::errc() || rest == digits || *rest != '-' || pid <= 0) continue;
+    std::error_code unknownAge;
+    const auto modified = entry->last_write_time(unknownAge);
+    if (unknownAge || fs::file_time_type::clock::now() - modified < std::chrono::minutes(1)) {
+      continue;
+    }
+    if (::kill(pid, 0) != 0 && errno == ESRCH) std::remove(entry->path().c_str());
+  }
 }
 
 // Makes the new directory entry durable.
@@ -387,6 +423,7 @@ enum class Created { Yes, ByAnotherProcess };
 // Builds the file with its tables under a temporary name and links it to `path`, which never
 // replaces a file that exists there. Throws (after printing) when the tables cannot be created.
 Created createDatabase(const std::string& path, const SchemaMessages& messages) {
+  removeLeftoversOfDeadCreations(path);
   const std::string temporary = temporaryNameFor(path);
   try {
     SqliteConnection building(temporary);
