@@ -156,15 +156,20 @@ class ModelTrainer {
         std::to_string(options_.grid.size()) + " symbol parameter sets");
     columns_.clear();
     for (std::size_t p = 0; p < options_.grid.size(); ++p) {
-      std::vector<std::string> symbols(n);
-      for (std::size_t i = 0; i < n; ++i) symbols[i] = symbolize(inputs_[i], options_.grid[p]);
+      const SymbolParameters& parameters = options_.grid[p];
+      std::vector<Symbols> symbols(n);
+      for (std::size_t i = 0; i < n; ++i) {
+        symbols[i] = runSymbols(inputs_[i].data(), inputs_[i].length(),
+                                static_cast<int16_t>(parameters.f), parameters.c, parameters.u);
+      }
       for (std::size_t g = 0; g < gestureCount_; ++g) {
         for (std::size_t candidate : candidates[g]) {
-          const std::string& mine = symbols[candidate];
-          if (mine.empty()) continue;
+          const Symbols& mine = symbols[candidate];
+          if (mine.text.empty()) continue;
           Column column{p, g, candidate, std::vector<float>(n), std::vector<uint32_t>(n)};
+          // An input without symbols scores 0, as the library reads the kernel's negative codes.
           for (std::size_t i = 0; i < n; ++i) {
-            column.similarity[i] = similarity(mine, symbols[i]);
+            column.similarity[i] = std::max(0.0f, symbolSimilarity(mine, symbols[i], 1.0f));
           }
           std::iota(column.order.begin(), column.order.end(), 0u);
           std::stable_sort(column.order.begin(), column.order.end(), [&](uint32_t a, uint32_t b) {
@@ -174,26 +179,6 @@ class ModelTrainer {
         }
       }
     }
-  }
-
-  static std::string symbolize(const PreparedSequence& sequence, const SymbolParameters& p) {
-    std::string symbols(symbolCapacity(sequence.length()), '\0');
-    uint32_t count = 0;
-    if (symbolizeWithRuns(sequence.data(), sequence.length(), symbols.data(), &count,
-                          static_cast<int16_t>(p.f), p.c, p.u) < 0) {
-      count = 0;
-    }
-    symbols.resize(count);
-    return symbols;
-  }
-
-  // The raw similarity that gestureSimilarity computes from two symbol strings; an empty string
-  // scores 0, as the library reads the kernel's empty-string codes.
-  static float similarity(const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty()) return 0.0f;
-    int16_t common = commonSubsequenceLength(a.data(), static_cast<uint32_t>(a.size()), b.data(),
-                                             static_cast<uint32_t>(b.size()));
-    return static_cast<float>(common) / static_cast<float>(std::max(a.size(), b.size()));
   }
 
   // Gradient of the loss with respect to each gesture's response of each recording.
