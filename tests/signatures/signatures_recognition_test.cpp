@@ -20,8 +20,8 @@ namespace {
 using namespace GestalPrivate;
 using namespace SignatureFixtures;
 
-// What one identification answered: {identified actions, error (0, -1 for no match, -301 for a
-// locked action), remaining trials or lock seconds left, lock seconds}.
+// What one identification answered: {identified actions, error (0, or -1 for no match), remaining
+// trials, lock seconds}.
 using Outcome = std::tuple<std::vector<int32_t>, int32_t, int32_t, int32_t>;
 
 Outcome identified(std::vector<int32_t> actions) {
@@ -29,9 +29,6 @@ Outcome identified(std::vector<int32_t> actions) {
 }
 Outcome noMatch(int32_t remaining, int32_t lock) {
   return {{}, -1, remaining, lock};
-}
-Outcome locked(int32_t seconds) {
-  return {{}, -301, seconds, 0};
 }
 
 class IdentifyTest : public SignatureFixtures::StorePartTest<GestalRecognition> {
@@ -47,8 +44,6 @@ class IdentifyTest : public SignatureFixtures::StorePartTest<GestalRecognition> 
       return identified(part->identify(candidates, sample));
     } catch (const NoMatchException& e) {
       return noMatch(e.remainingTrials, e.lockSeconds);
-    } catch (const ReachMaxFailedTrialsInARowException& e) {
-      return locked(e.remainingLockSeconds);
     }
   }
 
