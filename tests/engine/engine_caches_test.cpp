@@ -42,18 +42,6 @@ void onIdentify(GestalAction* action, GestalStatusBlock* status, int32_t trials,
              std::to_string(lock) + "\n";
 }
 
-// Makes the engines created in its scope keep caches or not.
-class EngineCaching {
- public:
-  explicit EngineCaching(Caching caching) : previous_(GestalEng::newEngineCaching) {
-    GestalEng::newEngineCaching = caching;
-  }
-  ~EngineCaching() { GestalEng::newEngineCaching = previous_; }
-
- private:
-  Caching previous_;
-};
-
 class HostRun {
  public:
   explicit HostRun(const TempDir& dir) : dir_(dir) {
@@ -111,7 +99,7 @@ class HostRun {
 
 // Everything a host and the files show of one scripted run.
 std::string scriptedRun(Caching caching) {
-  const EngineCaching switched(caching);
+  const Caching previous = std::exchange(GestalEng::newEngineCaching, caching);
   TempDir dir;
   FixedClock clock;
   replies.clear();
@@ -196,6 +184,7 @@ std::string scriptedRun(Caching caching) {
   for (std::size_t at; (at = printed.find(dir.path())) != std::string::npos;) {
     printed.replace(at, dir.path().size(), "<dir>/");
   }
+  GestalEng::newEngineCaching = previous;
   return printed + "\n" + replies + "\n" + rows;
 }
 
