@@ -1,8 +1,13 @@
 // The store's own rules: one transaction per call scope, files created whole, stored integers read
 // as the C library reads them.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -54,8 +59,24 @@ TEST(StoreTransaction, CommitsWhatTheCallWroteAtItsEnd) {
   EXPECT_EQ(readRows(path, "select a from t"), (Rows{{"1"}, {"3"}, {"4"}, {"5"}}));
 }
 
+// A pid that no process has any more: a child that has ended and been waited for.
+pid_t endedProcess() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+
 TEST(StoreCreation, BuildsTheFileWholeAndNeverReplacesAnother) {
   TempDir dir;
+  // What killed creations left: only those older than a minute whose process is gone go.
+  const std::string dead = dir.file("new.db.creating-" + std::to_string(endedProcess()));
+  const auto anHourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const std::string& leftover :
+       {dead + "-0", dead + "-0-journal", dead + "-1", dir.file("new.db.creating-1-0")}) {
+    std::ofstream{leftover};
+    if (leftover != dead + "-1") std::filesystem::last_write_time(leftover, anHourAgo);
+  }
   CaptureOutput out;
   auto created = openVersionedDatabase(dir.file("new.db"), kMessages);
   // A file that another process put in place first is opened as it is.
@@ -64,10 +85,11 @@ TEST(StoreCreation, BuildsTheFileWholeAndNeverReplacesAnother) {
   EXPECT_EQ(out.take(), "creating DB tables\ncreated\nversion 9\n");
   EXPECT_EQ(readRows(dir.file("new.db"), "PRAGMA user_version"), (Rows{{"3"}}));
   EXPECT_EQ(readRows(dir.file("other.db"), "select count(*) from sqlite_master"), (Rows{{"0"}}));
-  std::size_t files = 0;
+  std::set<std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-    files += !entry.is_directory();
-  EXPECT_EQ(files, 2u) << "a temporary file was left behind";
+    files.insert(entry.path().string());
+  EXPECT_EQ(files, (std::set<std::string>{dir.file("new.db"), dir.file("other.db"), dead + "-1",
+                                          dir.file("new.db.creating-1-0")}));
 }
 
 TEST(StoreIntegers, ReadLikeTheCLibraryAndNameACorruptRow) {
