@@ -254,23 +254,20 @@ long long sizeOf(int fd) {
     const int64_t id = c * 1000 + i;
     const std::vector<float> data = GestalSynth::flatten(recordingOf(motion, id));
     const long long errorsBefore = sizeOf(2);
-    std::string outcome;
-    if (i % 3 == 2) {
-      bool failed = false;
+    const Kind kind = i % 3 == 2 ? kEnrol : kCustom;
+    const int32_t key = kind == kEnrol ? 10 + c : i % 3 == 0 ? 50 : 60 + c;
+    bool failed = false;
+    if (kind == kEnrol) {
       for (int k = 0; k < 3; ++k) {
-        failed = enrol(handle, 10 + c, data).error == GESTAL_ERROR_ENGINE_FAILURE || failed;
+        failed = enrol(handle, key, data).error == GESTAL_ERROR_ENGINE_FAILURE || failed;
       }
-      if (failed || lastReply.progress == 1.0) {
-        outcome =
-            "0 " + std::to_string(10 + c) + " " + std::to_string(id) + (failed ? " failed" : " ok");
-      }
+      if (!failed && lastReply.progress != 1.0) continue;  // unreported: the count falls short
     } else {
-      const int32_t key = i % 3 == 0 ? 50 : 60 + c;
       defineCustom(handle, key, data, 2);
-      outcome = "2 " + std::to_string(key) + " " + std::to_string(id) +
-                (sizeOf(2) != errorsBefore ? " failed" : " ok");
+      failed = sizeOf(2) != errorsBefore;
     }
-    if (!outcome.empty()) say(outcome);
+    say(std::to_string(kind) + " " + std::to_string(key) + " " + std::to_string(id) +
+        (failed ? " failed" : " ok"));
   }
   _exit(0);
 }
