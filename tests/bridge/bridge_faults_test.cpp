@@ -14,25 +14,13 @@
 #include "support/CaptureOutput.h"
 #include "support/DatabaseFile.h"
 #include "support/FaultyFiles.h"
+#include "support/HostCalls.h"
 #include "support/TempDir.h"
 #include "synth/MotionSynth.h"
 
 namespace {
 
 using namespace GestalTest;
-
-struct Reply {
-  int32_t action = 0;
-  int32_t error = 0;
-  float progress = 0.0f;
-};
-Reply lastReply;
-void onEnrol(GestalAction* action, GestalStatusBlock* status, float progress, int32_t*) {
-  lastReply = {GetActionIndex(action), GetErrorType(status), progress};
-}
-void onIdentify(GestalAction* action, GestalStatusBlock* status, int32_t, int32_t) {
-  lastReply = {GetActionIndex(action), GetErrorType(status), 0.0f};
-}
 
 std::vector<float> performance(GestalSynth::Shape shape, uint64_t repetition) {
   return GestalSynth::flatten(GestalSynth::perform(GestalSynth::makeUser(77), shape, repetition));
@@ -63,17 +51,7 @@ class FaultTest : public ::testing::Test {
     });
     ASSERT_NE(handle_, nullptr);
   }
-  Reply enrol(int32_t action) {
-    lastReply = {};
-    AddSignature(handle_, action, signature_.data(), signature_.size() / 10, 10, onEnrol);
-    return lastReply;
-  }
-  Reply identify() {
-    lastReply = {};
-    IdentifySignature(handle_, signature_.data(), signature_.size() / 10, 10, nullptr, 0,
-                      onIdentify);
-    return lastReply;
-  }
+  Reply enrol(int32_t action) { return GestalTest::enrol(handle_, action, signature_); }
   Rows rows(const char* file, const std::string& sql) const { return readRows(path_ + file, sql); }
   std::string failure(const char* call, const char* file, const char* message) const {
     return std::string("gestal: ") + call + " failed: " + path_ + file + ": " + message + "\n";
@@ -99,7 +77,7 @@ TEST_F(FaultTest, ReadOnlySignatureFileRefusesEveryWrite) {
   const std::string errors = errorsOf([&] {
     enrolled = enrol(7);
     deleted = DeleteAction(handle_, 5);
-    identified = identify();
+    identified = identify(handle_, signature_);
   });
   const char* readOnly = "attempt to write a readonly database";
   EXPECT_EQ(errors, failure("AddSignature", "gestal.db", readOnly) +
@@ -129,21 +107,18 @@ TEST_F(FaultTest, FullDiskLeavesTheEnrolmentOpenAndUnstored) {
   // The failed sample was not kept: once the disk has room the same sample completes it.
   faults_.clear();
   errorsOf([&] { done = enrol(5); });
-  EXPECT_EQ(std::pair(done.error, done.progress), std::pair(0, 1.0f));
+  EXPECT_EQ(std::pair(done.error, done.progress), std::pair(0, 1.0));
   EXPECT_EQ(rows("gestal.db", "select count(*) from sign where item_no = 5"), (Rows{{"3"}}));
 }
 
 TEST_F(FaultTest, IoErrorKeepsTheOldCustomGestureWhole) {
-  const auto setCustom = [&](const std::vector<float>& data) {
-    const int32_t length = static_cast<int32_t>(data.size() / 10), width = 10;
-    SetCustomGesture(handle_, 4, data.data(), 1, &length, &width);
-  };
-  errorsOf([&] { setCustom(signature_); });
+  errorsOf([&] { defineCustom(handle_, 4, signature_); });
   const Rows before = rows("gestal_custom.db", "select data from custom_gesture_simples");
   ASSERT_EQ(before.size(), 1u);
   faults_.failWrites("gestal_custom.db", SQLITE_IOERR_WRITE);
-  EXPECT_EQ(errorsOf([&] { setCustom(performance(GestalSynth::Shape::SwipeDown, 2)); }),
-            failure("SetCustomGesture", "gestal_custom.db", "disk I/O error"));
+  EXPECT_EQ(
+      errorsOf([&] { defineCustom(handle_, 4, performance(GestalSynth::Shape::SwipeDown, 2)); }),
+      failure("SetCustomGesture", "gestal_custom.db", "disk I/O error"));
   EXPECT_EQ(rows("gestal_custom.db", "select data from custom_gesture_simples"), before);
 }
 
@@ -177,7 +152,7 @@ TEST_F(FaultTest, AnUnstorableIndexAndACorruptRowAreNamed) {
                       "insert into item values (3, '', 0, 1); insert into item values ('abc', '', "
                       "0, 1)"));
   Reply identified;
-  EXPECT_EQ(errorsOf([&] { identified = identify(); }),
+  EXPECT_EQ(errorsOf([&] { identified = identify(handle_, signature_); }),
             "gestal: IdentifySignature failed: " + dir_.file("gestal.db") +
                 ": table item, row 2: item_no 'abc' is not a decimal integer\n");
   EXPECT_EQ(identified.error, GESTAL_ERROR_ENGINE_FAILURE);

@@ -10,60 +10,48 @@
 #include "gestal.h"
 #include "support/CaptureOutput.h"
 #include "support/FixedClock.h"
+#include "support/HostCalls.h"
 #include "support/Recordings.h"
 #include "support/TempDir.h"
 #include "synth/MotionSynth.h"
 
 namespace {
 
-using GestalTest::CaptureOutput;
+using namespace GestalTest;
 
-const std::vector<float> kRich = GestalSynth::flatten(GestalTest::steady(2000, {5, 5, 5}));
-const std::vector<float> kOther = GestalSynth::flatten(GestalTest::steady(2000, {-5, -5, -5}));
+const std::vector<float> kRich = GestalSynth::flatten(steady(2000, {5, 5, 5}));
+const std::vector<float> kOther = GestalSynth::flatten(steady(2000, {-5, -5, -5}));
 
-// action, error, remaining trials, lock seconds of the last identification.
-std::vector<int32_t> identified;
-void onIdentify(GestalAction* action, GestalStatusBlock* status, int32_t remaining, int32_t lock) {
-  identified = {GetActionIndex(action), GetErrorType(status), remaining, lock};
-}
-
-std::vector<int32_t> identify(GestalHandle handle, const std::vector<float>& recording) {
-  IdentifySignature(handle, recording.data(), recording.size() / 10, 10, nullptr, 0, onIdentify);
-  return identified;
-}
-
-void enrol(GestalHandle handle, int32_t action) {
-  for (int i = 0; i < 3; ++i) {
-    AddSignature(handle, action, kRich.data(), kRich.size() / 10, 10, nullptr);
-  }
+void enrolRich(GestalHandle handle, int32_t action) {
+  for (int i = 0; i < 3; ++i) enrol(handle, action, kRich);
 }
 
 TEST(LockPolicy, ThreeFailuresLockTheActionUntilTheLockTimeHasPassed) {
-  GestalTest::FixedClock clock;
-  GestalTest::TempDir dir;
+  FixedClock clock;
+  TempDir dir;
   CaptureOutput quiet;
   CaptureOutput errors(2);
   GestalHandle handle = GetControllerHelperObject(dir.path().data(), dir.path().size());
   ASSERT_NE(handle, nullptr);
-  enrol(handle, 1);
+  enrolRich(handle, 1);
   EXPECT_FALSE(GestalSetLockPolicy(nullptr, 3, 30));
   ASSERT_TRUE(GestalSetLockPolicy(handle, 3, 30));
 
-  EXPECT_EQ(identify(handle, kOther), (std::vector<int32_t>{-1, GESTAL_ERROR_NO_MATCH, 2, 0}));
-  EXPECT_EQ(identify(handle, kOther), (std::vector<int32_t>{-1, GESTAL_ERROR_NO_MATCH, 1, 0}));
-  EXPECT_EQ(identify(handle, kOther), (std::vector<int32_t>{-1, GESTAL_ERROR_NO_MATCH, 0, 30}));
+  EXPECT_EQ(identify(handle, kOther), (Reply{-1, GESTAL_ERROR_NO_MATCH, 2, 0}));
+  EXPECT_EQ(identify(handle, kOther), (Reply{-1, GESTAL_ERROR_NO_MATCH, 1, 0}));
+  EXPECT_EQ(identify(handle, kOther), (Reply{-1, GESTAL_ERROR_NO_MATCH, 0, 30}));
   // Locked: even the right performance is refused, with the seconds left.
   clock.advanceSeconds(10);
-  EXPECT_EQ(identify(handle, kRich), (std::vector<int32_t>{-1, GESTAL_ERROR_LOCKED, 0, 20}));
+  EXPECT_EQ(identify(handle, kRich), (Reply{-1, GESTAL_ERROR_LOCKED, 0, 20}));
   clock.advanceSeconds(20);
-  EXPECT_EQ(identify(handle, kRich), (std::vector<int32_t>{-1, GESTAL_ERROR_LOCKED, 0, 0}));
+  EXPECT_EQ(identify(handle, kRich), (Reply{-1, GESTAL_ERROR_LOCKED, 0, 0}));
   clock.advanceSeconds(1);
-  EXPECT_EQ(identify(handle, kRich), (std::vector<int32_t>{1, GESTAL_ERROR_NONE, -1, -1}));
+  EXPECT_EQ(identify(handle, kRich), (Reply{1, GESTAL_ERROR_NONE, -1, -1}));
 
   // Switched off again, failures are neither counted nor locking.
   ASSERT_TRUE(GestalSetLockPolicy(handle, 0, 30));
   for (int i = 0; i < 3; ++i) identify(handle, kOther);
-  EXPECT_EQ(identify(handle, kRich), (std::vector<int32_t>{1, GESTAL_ERROR_NONE, -1, -1}));
+  EXPECT_EQ(identify(handle, kRich), (Reply{1, GESTAL_ERROR_NONE, -1, -1}));
   Shutdown(handle);
   EXPECT_FALSE(GestalSetLockPolicy(handle, 3, 30));
   const std::string refused =
@@ -78,7 +66,7 @@ void collect(int32_t level, const char* text, void* userData) {
 }
 
 TEST(LogHandler, TakesEveryLineAndNullRestoresTheStreams) {
-  GestalTest::TempDir dir;
+  TempDir dir;
   std::filesystem::copy_file(GESTAL_SOURCE_DIR "/models/gestal_gesture_adaboost",
                              dir.file("gestal_gesture_adaboost"));
   Lines lines;
@@ -87,13 +75,11 @@ TEST(LogHandler, TakesEveryLineAndNullRestoresTheStreams) {
   GestalSetLogHandler(collect, &lines);
   GestalHandle handle = GetControllerHelperObject(dir.path().data(), dir.path().size());
   ASSERT_NE(handle, nullptr);
-  enrol(handle, 1);
+  enrolRich(handle, 1);
   identify(handle, kRich);
   identify(handle, kOther);
   VerifyGesture(handle, nullptr, 0, kRich.data(), kRich.size() / 10, 10, nullptr);
-  const int32_t lengths[] = {static_cast<int32_t>(kRich.size() / 10)};
-  const int32_t entryLengths[] = {10};
-  SetCustomGesture(handle, 4, kRich.data(), 1, lengths, entryLengths);
+  defineCustom(handle, 4, kRich);
   DeleteGSCustomGestureRecognizeGesture(
       IdentifyCustomGesture(handle, nullptr, 0, kRich.data(), kRich.size() / 10, 10));
   EXPECT_EQ(GetGSCustomGestureRecognizeGestureInt(nullptr), -1);  // a failure report

@@ -18,7 +18,7 @@ std::vector<float> counting(std::size_t n) {
   return values;
 }
 
-TEST(HostRecording, EntriesAreReadRowByRowZeroFilledOrSteppingOverTheRest) {
+TEST(HostRecording, EntriesAreReadRowByRowZeroFilledOrSteppingOverTheRestOrNone) {
   const std::vector<float> data = counting(24);
   for (const auto& [entryLength, second] :
        {std::pair{uint64_t{10}, MotionEntry{10, 11, 12, 13, 14, 15, 16, 17, 18, 19}},
@@ -28,10 +28,7 @@ TEST(HostRecording, EntriesAreReadRowByRowZeroFilledOrSteppingOverTheRest) {
     ASSERT_EQ(sample.size(), 2u);
     EXPECT_EQ(sample[1], second) << entryLength;
   }
-}
-
-TEST(HostRecording, EmptyAndNullRecordings) {
-  const std::vector<float> data = counting(10);
+  // No entries, empty entries, a size beyond memory, null data.
   EXPECT_TRUE(GestalBridge::recordingFromHost(data.data(), 0, 10, "test").empty());
   EXPECT_TRUE(GestalBridge::recordingFromHost(data.data(), 5, 0, "test").empty());
   EXPECT_THROW(GestalBridge::recordingFromHost(data.data(), 2, uint64_t{1} << 62, "test"),

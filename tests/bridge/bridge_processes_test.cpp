@@ -24,6 +24,7 @@
 #include "core/SampleText.h"
 #include "gestal.h"
 #include "support/DatabaseFile.h"
+#include "support/HostCalls.h"
 #include "support/TempDir.h"
 #include "synth/MotionSynth.h"
 
@@ -64,29 +65,26 @@ void say(const std::string& line) {
   if (::write(pipeOut, text.data(), text.size()) < 0) _exit(3);
 }
 
-float enrolProgress = 0.0f;
-int32_t lastError = 0;
-void onEnrol(GestalAction*, GestalStatusBlock* status, float progress, int32_t*) {
-  lastError = GetErrorType(status);
-  enrolProgress = progress;
-}
-void onIdentify(GestalAction*, GestalStatusBlock* status, int32_t, int32_t) {
-  lastError = GetErrorType(status);
-}
-
-// Defines custom gesture `key` as `count` copies of one recording.
-void defineCustom(GestalHandle handle, int32_t key, const std::vector<float>& data, int count) {
-  std::vector<float> pieces;
-  for (int i = 0; i < count; ++i) pieces.insert(pieces.end(), data.begin(), data.end());
-  const std::vector<int32_t> lengths(count, static_cast<int32_t>(data.size() / 10));
-  const std::vector<int32_t> entryLengths(count, 10);
-  SetCustomGesture(handle, key, pieces.data(), count, lengths.data(), entryLengths.data());
+// Forks a child that runs `body`, which never returns, saying its lines into a pipe of its own;
+// returns its process id (-1 when it could not start) and the reading end of that pipe.
+template <typename Body>
+std::pair<pid_t, int> spawn(Body&& body) {
+  int fds[2];
+  if (::pipe(fds) != 0) return {-1, -1};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(fds[0]);
+    pipeOut = fds[1];
+    body();
+  }
+  ::close(fds[1]);
+  return {child, fds[0]};
 }
 
 // The child: operations one after another until it is killed. Each is announced before it starts
-// and confirmed once its call has returned with the expected answer.
-[[noreturn]] void runChild(const std::string& dir, const MotionSample& motion,
-                           const MotionSample& stranger, int64_t firstId) {
+// and confirmed once its call has returned with the expected answer. Action 1 is never enrolled,
+// so every identification fails and is recorded.
+[[noreturn]] void runChild(const std::string& dir, const MotionSample& motion, int64_t firstId) {
   std::freopen("/dev/null", "w", stdout);
   std::freopen("/dev/null", "w", stderr);
   GestalHandle handle = GetControllerHelperObject(dir.data(), dir.size());
@@ -94,21 +92,18 @@ void defineCustom(GestalHandle handle, int32_t key, const std::vector<float>& da
     say("fail create");
     _exit(1);
   }
-  const std::vector<float> unknown = GestalSynth::flatten(stranger);
   for (int64_t step = 0;; ++step) {
     const int64_t id = firstId + step;
     const Kind kind = static_cast<Kind>(step % 3);
     const int32_t key = keyOf(kind, step);
     const std::vector<float> data = GestalSynth::flatten(recordingOf(motion, id));
-    const uint64_t entries = data.size() / 10;
     say("start " + std::to_string(kind) + " " + std::to_string(key) + " " + std::to_string(id));
     bool completed = false;
     if (kind == kEnrol) {
-      for (int i = 0; i < 3; ++i) AddSignature(handle, key, data.data(), entries, 10, onEnrol);
-      completed = lastError == 0 && enrolProgress == 1.0f;
+      for (int i = 0; i < 3; ++i) enrol(handle, key, data);
+      completed = lastReply.error == 0 && lastReply.progress == 1.0;
     } else if (kind == kIdentify) {
-      IdentifySignature(handle, unknown.data(), unknown.size() / 10, 10, &key, 1, onIdentify);
-      completed = lastError == GESTAL_ERROR_NO_MATCH;
+      completed = identify(handle, data, {key}).error == GESTAL_ERROR_NO_MATCH;
     } else {
       defineCustom(handle, key, data, kCustomPieces);
       completed = true;
@@ -117,24 +112,22 @@ void defineCustom(GestalHandle handle, int32_t key, const std::vector<float>& da
   }
 }
 
-// What the parent knows: per kind and key, the operation last seen stored (its id, or for
-// identifications the number of failure records).
-using Knowledge = std::map<std::pair<int, int32_t>, int64_t>;
+// A key of one kind of operation, and what the parent knows it holds: the id of the operation
+// stored there (0: none), or for identifications the number of failure records.
+using Slot = std::pair<int, int32_t>;
+using Knowledge = std::map<Slot, int64_t>;
+constexpr Slot kSlots[] = {
+    {kEnrol, 2}, {kEnrol, 3}, {kCustom, 7}, {kCustom, 8}, {kIdentify, kIdentifiedAction}};
 
-struct InFlight {
-  Kind kind;
-  int32_t key;
+struct Operation {
+  Slot slot;
   int64_t id;
+  // What its slot holds once it has committed.
+  int64_t after(Knowledge& known) const { return slot.first == kIdentify ? known[slot] + 1 : id; }
 };
 
 class OtherProcesses : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const GestalSynth::User user = GestalSynth::makeUser(41);
-    motion_ = GestalSynth::perform(user, GestalSynth::Shape::Signature, 1);
-    stranger_ = GestalSynth::perform(user, GestalSynth::Shape::ZigZag, 2);
-  }
-
   // The ids of the stored rows of an enrolment's or custom gesture's key, each decoded from its
   // text, which must be the stored form of that operation's recording.
   std::vector<int64_t> storedIds(const std::string& dir, Kind kind, int32_t key) {
@@ -157,40 +150,23 @@ class OtherProcesses : public ::testing::Test {
     return ids;
   }
 
-  // Checks one key after a kill and records what is stored now.
-  void checkKey(const std::string& dir, Kind kind, int32_t key,
-                const std::optional<InFlight>& flight, Knowledge& known, int& committedInFlight) {
-    const auto slot = std::make_pair(static_cast<int>(kind), key);
-    const bool inFlight = flight && flight->kind == kind && flight->key == key;
-    const auto before = known.find(slot);
+  // What a slot holds now, each stored operation checked to be there whole and alone.
+  int64_t held(const std::string& dir, const Slot& slot) {
+    const auto [kind, key] = slot;
     if (kind == kIdentify) {
-      const int64_t count = std::stoll(readRows(
+      return std::stoll(readRows(
           dir + "gestal.db",
           "select count(*) from verify_history where action_index = " + std::to_string(key))[0][0]);
-      const int64_t expected = before == known.end() ? 0 : before->second;
-      EXPECT_TRUE(count == expected || (inFlight && count == expected + 1))
-          << "failure records " << count << ", expected " << expected;
-      committedInFlight += inFlight && count == expected + 1;
-      known[slot] = count;
-      return;
     }
-    const std::vector<int64_t> ids = storedIds(dir, kind, key);
-    if (ids.empty()) {
-      EXPECT_EQ(before, known.end()) << "a completed operation was lost";
-      return;
-    }
-    EXPECT_EQ(ids.size(), static_cast<std::size_t>(kind == kEnrol ? 3 : kCustomPieces))
-        << "half-written";
+    const std::vector<int64_t> ids = storedIds(dir, static_cast<Kind>(kind), key);
+    if (ids.empty()) return 0;
+    EXPECT_EQ(ids.size(), kind == kEnrol ? 3u : std::size_t{kCustomPieces}) << "half-written";
     for (int64_t id : ids) EXPECT_EQ(id, ids.front()) << "two operations mixed";
-    const bool isOld = before != known.end() && before->second == ids.front();
-    const bool isNew = inFlight && flight->id == ids.front();
-    EXPECT_TRUE(isOld || isNew) << "holds operation " << ids.front();
-    committedInFlight += isNew;
-    known[slot] = ids.front();
+    return ids.front();
   }
 
-  MotionSample motion_;
-  MotionSample stranger_;
+  const MotionSample motion_ =
+      GestalSynth::perform(GestalSynth::makeUser(41), GestalSynth::Shape::Signature, 1);
 };
 
 TEST_F(OtherProcesses, KilledAtRandomMomentsLosesAndHalfWritesNothing) {
@@ -211,42 +187,30 @@ TEST_F(OtherProcesses, KilledAtRandomMomentsLosesAndHalfWritesNothing) {
       dir.emplace();
       known = Knowledge{};
     }
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t child = ::fork();
+    const auto [child, said] =
+        spawn([&] { runChild(dir->path(), motion_, int64_t{trial} * 100000 + 1); });
     ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::close(fds[0]);
-      pipeOut = fds[1];
-      runChild(dir->path(), motion_, stranger_, int64_t{trial} * 100000);
-    }
-    ::close(fds[1]);
     ::usleep(static_cast<useconds_t>(delayMicros(random)));
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended by itself";
 
-    std::istringstream lines(readAll(fds[0]));
-    std::optional<InFlight> flight;
+    std::istringstream lines(readAll(said));
+    std::optional<Operation> flight;
     for (std::string word; lines >> word;) {
       if (word == "start") {
-        int kind = 0;
-        InFlight op{};
-        lines >> kind >> op.key >> op.id;
-        op.kind = static_cast<Kind>(kind);
-        flight = op;
-      } else {
-        std::string rest;
-        lines >> rest;
-        ASSERT_EQ(word, "done") << word << " " << rest;
-        const InFlight op = *flight;
-        flight.reset();
-        ++completed;
-        // A completed operation is the newest state of its key.
-        const auto slot = std::make_pair(static_cast<int>(op.kind), op.key);
-        known[slot] = op.kind == kIdentify ? known[slot] + 1 : op.id;
+        flight = Operation{};
+        lines >> flight->slot.first >> flight->slot.second >> flight->id;
+        continue;
       }
+      std::string rest;
+      lines >> rest;
+      ASSERT_EQ(word, "done") << word << " " << rest;
+      // A completed operation is the newest state of its slot.
+      known[flight->slot] = flight->after(known);
+      flight.reset();
+      ++completed;
     }
     killedInFlight += flight.has_value();
 
@@ -259,9 +223,15 @@ TEST_F(OtherProcesses, KilledAtRandomMomentsLosesAndHalfWritesNothing) {
           << file << " exists without its tables";
     }
     if (!std::filesystem::exists(path + "gestal_custom.db")) continue;
-    for (int32_t key : {2, 3}) checkKey(path, kEnrol, key, flight, known, committedInFlight);
-    for (int32_t key : {7, 8}) checkKey(path, kCustom, key, flight, known, committedInFlight);
-    checkKey(path, kIdentify, kIdentifiedAction, flight, known, committedInFlight);
+    for (const Slot& slot : kSlots) {
+      const int64_t before = known[slot], now = held(path, slot);
+      const bool committed = flight && flight->slot == slot && now == flight->after(known);
+      EXPECT_TRUE(now == before || committed)
+          << "kind " << slot.first << " key " << slot.second << " holds " << now
+          << " (0: nothing) after " << before;
+      committedInFlight += committed;
+      known[slot] = now;
+    }
     if (HasFailure()) break;
   }
   if (HasFailure()) return;
@@ -292,28 +262,21 @@ long long sizeOf(int fd) {
   for (int i = 0; i < 12; ++i) {
     const int64_t id = c * 1000 + i;
     const std::vector<float> data = GestalSynth::flatten(recordingOf(motion, id));
-    const uint64_t entries = data.size() / 10;
     const long long errorsBefore = sizeOf(2);
-    std::string outcome;
-    if (i % 3 == 2) {
-      float progress = 0.0f;
-      bool failed = false;
+    const Kind kind = i % 3 == 2 ? kEnrol : kCustom;
+    const int32_t key = kind == kEnrol ? 10 + c : i % 3 == 0 ? 50 : 60 + c;
+    bool failed = false;
+    if (kind == kEnrol) {
       for (int k = 0; k < 3; ++k) {
-        AddSignature(handle, 10 + c, data.data(), entries, 10, onEnrol);
-        failed = failed || lastError == GESTAL_ERROR_ENGINE_FAILURE;
-        progress = enrolProgress;
+        failed = enrol(handle, key, data).error == GESTAL_ERROR_ENGINE_FAILURE || failed;
       }
-      if (failed || progress == 1.0f) {
-        outcome =
-            "0 " + std::to_string(10 + c) + " " + std::to_string(id) + (failed ? " failed" : " ok");
-      }
+      if (!failed && lastReply.progress != 1.0) continue;  // unreported: the count falls short
     } else {
-      const int32_t key = i % 3 == 0 ? 50 : 60 + c;
       defineCustom(handle, key, data, 2);
-      outcome = "2 " + std::to_string(key) + " " + std::to_string(id) +
-                (sizeOf(2) != errorsBefore ? " failed" : " ok");
+      failed = sizeOf(2) != errorsBefore;
     }
-    if (!outcome.empty()) say(outcome);
+    say(std::to_string(kind) + " " + std::to_string(key) + " " + std::to_string(id) +
+        (failed ? " failed" : " ok"));
   }
   _exit(0);
 }
@@ -321,49 +284,41 @@ long long sizeOf(int fd) {
 TEST_F(OtherProcesses, TwoStartingOnANewDirectoryReportEveryFailedWrite) {
   TempDir dir;
   TempDir logs;
-  int report[2];
   int go[2];
-  ASSERT_EQ(::pipe(report), 0);
   ASSERT_EQ(::pipe(go), 0);
-  pid_t children[2];
+  std::pair<pid_t, int> children[2];
   for (int c = 0; c < 2; ++c) {
-    children[c] = ::fork();
-    ASSERT_GE(children[c], 0);
-    if (children[c] == 0) {
-      ::close(report[0]);
-      ::close(go[1]);
-      pipeOut = report[1];
+    children[c] = spawn([&] {
       std::freopen(logs.file("stderr" + std::to_string(c)).c_str(), "w", stderr);
       runRival(c, dir.path(), motion_, go[0]);
-    }
+    });
+    ASSERT_GE(children[c].first, 0);
   }
-  ::close(report[1]);
   ::close(go[0]);
   ASSERT_EQ(::write(go[1], "gg", 2), 2);  // both start at once
   ::close(go[1]);
-  const std::string said = readAll(report[0]);
-  for (pid_t child : children) {
+  std::string said;
+  for (const auto& [child, output] : children) {
+    said += readAll(output);
     int status = 0;
     ::waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
 
-  // Per key the ids reported stored, in order; and the ids whose writes failed.
-  std::map<std::pair<int, int32_t>, std::vector<int64_t>> stored;
-  std::vector<int64_t> failedIds;
+  // Per slot the ids reported stored, in order; and the number of writes reported failed.
+  std::map<Slot, std::vector<int64_t>> stored;
+  int failed = 0, reports = 0;
   std::istringstream lines(said);
-  int reports = 0;
-  for (int kind = 0; lines >> kind;) {
-    int32_t key = 0;
+  for (Slot slot; lines >> slot.first >> slot.second;) {
     int64_t id = 0;
     std::string outcome;
-    lines >> key >> id >> outcome;
-    ASSERT_NE(kind, 1) << "a create failed";
+    lines >> id >> outcome;
+    ASSERT_NE(slot.first, 1) << "a create failed";
     ++reports;
     if (outcome == "ok") {
-      stored[{kind, key}].push_back(id);
+      stored[slot].push_back(id);
     } else {
-      failedIds.push_back(id);
+      ++failed;
     }
   }
   EXPECT_EQ(reports, 24);
@@ -379,8 +334,8 @@ TEST_F(OtherProcesses, TwoStartingOnANewDirectoryReportEveryFailedWrite) {
       EXPECT_EQ(held.front(), ids.back()) << "key " << key;
     }
   }
-  std::printf("two processes: %zu writes reported failed, every write reported stored found\n",
-              failedIds.size());
+  std::printf("two processes: %d writes reported failed, every write reported stored found\n",
+              failed);
 }
 
 }  // namespace

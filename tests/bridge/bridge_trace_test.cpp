@@ -10,11 +10,12 @@
 #include "gestal.h"
 #include "support/CaptureOutput.h"
 #include "support/FixedClock.h"
+#include "support/HostCalls.h"
 #include "support/TempDir.h"
 
 namespace {
 
-using GestalTest::CaptureOutput;
+using namespace GestalTest;
 
 class TraceTest : public ::testing::Test {
  protected:
@@ -25,34 +26,20 @@ class TraceTest : public ::testing::Test {
   }
   void TearDown() override { Shutdown(handle_); }
 
-  GestalTest::FixedClock clock_;
-  GestalTest::TempDir dir_;
+  FixedClock clock_;
+  TempDir dir_;
   GestalHandle handle_ = nullptr;
   // Two readings of ten floats.
   const std::vector<float> twoEntries_ = {0,  1, 0, 0, 0, 0, 0, 1, 0, 0,
                                           10, 1, 0, 0, 0, 0, 0, 1, 0, 0};
 };
 
-// What the last enrolment or identification callback received: action, error, progress, detail.
-std::vector<double> reply;
-void onAddSignature(GestalAction* action, GestalStatusBlock* status, float progress,
-                    int32_t* securityLevel) {
-  reply = {double(GetActionIndex(action)), double(GetErrorType(status)), progress,
-           double(*securityLevel)};
-}
-void onIdentify(GestalAction* action, GestalStatusBlock* status, int32_t progress,
-                int32_t securityLevel) {
-  reply = {double(GetActionIndex(action)), double(GetErrorType(status)), double(progress),
-           double(securityLevel)};
-}
-
 TEST_F(TraceTest, SignatureCalls) {
   CaptureOutput out;
-  AddSignature(handle_, 3, twoEntries_.data(), 1, 10, onAddSignature);
-  EXPECT_EQ(reply, (std::vector<double>{-1, GESTAL_ERROR_TOO_SHORT, 0, 0}));
-  IdentifySignature(handle_, twoEntries_.data(), 2, 10, nullptr, 0, onIdentify);
+  AddSignature(handle_, 3, twoEntries_.data(), 1, 10, onEnrol);
+  EXPECT_EQ(lastReply, (Reply{-1, GESTAL_ERROR_TOO_SHORT, 0, 0}));
   // No enrolled action: a failed identification with the default, practically unlimited trials.
-  EXPECT_EQ(reply, (std::vector<double>{-1, GESTAL_ERROR_NO_MATCH, 2147483646, 0}));
+  EXPECT_EQ(identify(handle_, twoEntries_), (Reply{-1, GESTAL_ERROR_NO_MATCH, 2147483646, 0}));
   const int32_t candidates[] = {5, 9};
   IdentifySignature(handle_, twoEntries_.data(), 2, 10, candidates, 2, nullptr);
   EXPECT_TRUE(DeleteAction(handle_, 7));
@@ -161,16 +148,6 @@ TEST_F(TraceTest, CustomGestureCalls) {
   DeleteGSCustomGestureRecognizeGesture(nullptr);
 }
 
-// Null is an answer of its own for the action and status readers.
-TEST(ResultReaders, NullRecords) {
-  CaptureOutput err(2);
-  EXPECT_EQ(GetActionIndex(nullptr), -1);
-  EXPECT_EQ(GetErrorType(nullptr), 0);
-  GestalStatusBlock status{-204, {0.4f}, 3};
-  EXPECT_EQ(GetErrorType(&status), -204);
-  EXPECT_EQ(err.take(), "");
-}
-
 TEST(ResultReaders, MatchedGestureAsInteger) {
   auto parse = [](const char* text) {
     CustomGestureResult result{text, 0.5f};
@@ -185,8 +162,9 @@ TEST(ResultReaders, MatchedGestureAsInteger) {
 
 // Both name readers copy the name and its zero into a zeroed buffer, or leave a buffer too small
 // for them all zero, and never write past it. The custom result's name loses its five-byte prefix;
-// its reader answers nothing, counted here as 0. A null record or buffer is a host error.
-TEST(ResultReaders, NameCopies) {
+// its reader answers nothing, counted here as 0. A null record or buffer is a host error, but for
+// the action and status readers, where null is an answer of its own.
+TEST(ResultReaders, NameCopiesAndNullRecords) {
   using Reader = int32_t (*)(const std::string&, char*, uint64_t);
   const Reader custom = [](const std::string& text, char* buffer, uint64_t size) {
     CustomGestureResult result{text, 0.0f};
@@ -214,6 +192,8 @@ TEST(ResultReaders, NameCopies) {
   char buffer[4] = {'x', 'x', 'x', 'x'};
   EXPECT_EQ(GetResultGesture(nullptr, buffer, sizeof buffer), EINVAL);
   EXPECT_EQ(GetGSCustomGestureRecognizeGestureInt(nullptr), -1);
+  EXPECT_EQ(GetActionIndex(nullptr), -1);
+  EXPECT_EQ(GetErrorType(nullptr), 0);
   const std::string tooSmall = " bytes cannot hold the name and its terminating zero\n";
   EXPECT_EQ(err.take(), "gestal: GetGSCustomGestureRecognizeGestureStr failed: a buffer of 4" +
                             tooSmall + "gestal: GetResultGesture failed: a buffer of 5" + tooSmall +
