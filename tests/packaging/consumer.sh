@@ -19,6 +19,7 @@ if [ "$mode" = install ]; then
   soname=$(readelf -d "$work/lib/libgestal.so.1.0.0" | sed -n 's/.*Library soname: \[\(.*\)\]/\1/p')
   [ "$soname" = libgestal.so.1 ] || { echo "soname: '$soname'"; exit 1; }
   [ "$(readlink "$work/lib/libgestal.so")" = libgestal.so.1 ] || { echo "no libgestal.so link"; exit 1; }
+  "$work/bin/gestal" --help | grep -q '^Usage: ' || { echo "no working bin/gestal"; exit 1; }
   echo "installed into $work, soname $soname"
   exit 0
 fi
