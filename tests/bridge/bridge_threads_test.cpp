@@ -13,6 +13,7 @@
 #include "gestal.h"
 #include "support/CaptureOutput.h"
 #include "support/DatabaseFile.h"
+#include "support/ReadingCallbacks.h"
 #include "support/TempDir.h"
 #include "synth/MotionSynth.h"
 
@@ -26,25 +27,11 @@ constexpr int kRounds = 5;
 std::atomic<GestalHandle> currentHandle{nullptr};
 std::vector<float> recording;
 
-// Callbacks read their records, count the engine failures they are told of and call the library
-// again, as hosts do.
-std::atomic<int> engineFailures{0};
-void onEnrol(GestalAction* action, GestalStatusBlock* status, float, int32_t*) {
-  GetActionIndex(action);
-  engineFailures += GetErrorType(status) == GESTAL_ERROR_ENGINE_FAILURE;
+// Callbacks read their records and call the library again, as hosts do.
+void onEnrol(GestalAction* action, GestalStatusBlock* status, float progress, int32_t* level) {
+  readEnrolment(action, status, progress, level);
   IsTwoGestureSimilar(currentHandle, recording.data(), recording.size() / 10, 10, recording.data(),
                       recording.size() / 10, 10);
-}
-void onIdentify(GestalAction* action, GestalStatusBlock* status, int32_t, int32_t) {
-  GetActionIndex(action);
-  engineFailures += GetErrorType(status) == GESTAL_ERROR_ENGINE_FAILURE;
-}
-void onVerify(GestureVerifyResult* result, float, float) {
-  GetGSGesture(result);
-}
-void onPredefined(const GestalGestureName* name, float, float) {
-  char buffer[16];
-  GetResultGesture(name, buffer, sizeof buffer);
 }
 
 void callEverything(const std::string& dir, int thread) {
@@ -61,10 +48,10 @@ void callEverything(const std::string& dir, int thread) {
     GestalHandle handle = currentHandle;
     for (int i = 0; i < 3; ++i) AddSignature(handle, 10 + thread, data, entries, 10, onEnrol);
     const int32_t candidate = 10 + thread;
-    IdentifySignature(handle, data, entries, 10, &candidate, 1, onIdentify);
-    VerifyGesture(handle, codes, 2, data, entries, 10, onVerify);
+    IdentifySignature(handle, data, entries, 10, &candidate, 1, readIdentification);
+    VerifyGesture(handle, codes, 2, data, entries, 10, readVerification);
     VerifyPredefinedGesture(handle, model, sizeof model - 1, 0, 0, "HEARTC", nameLengths, 2, data,
-                            entries, 10, onPredefined);
+                            entries, 10, readPredefined);
     VerifySingleGesture(handle, GESTAL_GESTURE_C, data, entries, 10);
     // Thread t stores gesture 20 + t as round % 3 + 1 recordings.
     const int pieces = round % 3 + 1;
