@@ -43,13 +43,27 @@ struct Reader {
 };
 
 // A directory of its own for this process, on a memory file system where there is one, so that
-// the databases' syncs cost nothing; ends with '/'.
-inline std::string scratchDirectory(const std::string& name) {
-  const std::filesystem::path base =
-      std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
-  const std::filesystem::path dir = base / ("gestal-fuzz-" + name + "-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  return dir.string() + "/";
-}
+// the databases' syncs cost nothing; removed with everything in it when the process ends normally.
+class ScratchDirectory {
+ public:
+  explicit ScratchDirectory(const std::string& name) {
+    const std::filesystem::path base =
+        std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+    path_ = base / ("gestal-fuzz-" + name + "-" + std::to_string(getpid()));
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+  // The path, ending with '/'.
+  std::string path() const { return path_.string() + "/"; }
+
+ private:
+  std::filesystem::path path_;
+};
 
 }  // namespace GestalFuzz

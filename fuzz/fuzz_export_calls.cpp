@@ -23,8 +23,9 @@ uint64_t entries(const std::vector<float>& recording) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const GestalFuzz::ScratchDirectory scratch("calls");
   static const std::string dir = [] {
-    const std::string path = GestalFuzz::scratchDirectory("calls");
+    const std::string path = scratch.path();
     std::filesystem::copy_file(GESTAL_SOURCE_DIR "/models/gestal_gesture_adaboost",
                                path + "gestal_gesture_adaboost",
                                std::filesystem::copy_options::overwrite_existing);

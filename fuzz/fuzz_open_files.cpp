@@ -17,7 +17,8 @@ void silence(int32_t, const char*, void*) {}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string dir = GestalFuzz::scratchDirectory("files");
+  static const GestalFuzz::ScratchDirectory scratch("files");
+  const std::string dir = scratch.path();
   GestalPrivate::setLogHandler(silence, nullptr);
   GestalFuzz::Reader in{data, size};
   const char* const files[] = {"gestal.db", "gestal_custom.db", Gestal::kDefaultGestureModel};
