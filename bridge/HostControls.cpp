@@ -1,5 +1,5 @@
 // The host controls beyond the interface of the controller helper: where the library's lines go,
-// the failed-trials lock, and the version of the loaded library.
+// the failed-trials lock, the matcher, and the version of the loaded library.
 
 #include <cstdint>
 
@@ -24,6 +24,19 @@ bool GestalSetLockPolicy(GestalHandle handle, int32_t maxFailedTrials, int32_t l
       handle, "GestalSetLockPolicy", [&](GestalBridge::ControllerHelper& helper) {
         helper.engine()->SetLockPolicy(maxFailedTrials, lockTimeSeconds);
       });
+}
+
+bool GestalSetMatcher(GestalHandle handle, int32_t matcher) {
+  return GestalBridge::withHelper(
+      handle, "GestalSetMatcher",
+      [&](GestalBridge::ControllerHelper& helper) { helper.engine()->SetMatcher(matcher); });
+}
+
+bool GestalSetMinConfidence(GestalHandle handle, float minConfidence) {
+  return GestalBridge::withHelper(handle, "GestalSetMinConfidence",
+                                  [&](GestalBridge::ControllerHelper& helper) {
+                                    helper.engine()->SetMinConfidence(minConfidence);
+                                  });
 }
 
 const char* GestalVersion(void) {

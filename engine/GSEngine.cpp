@@ -1,5 +1,8 @@
 #include "engine/GSEngine.h"
 
+#include <stdexcept>
+#include <string>
+
 #include "engine/GestalEng.h"
 
 namespace Gestal {
@@ -36,6 +39,25 @@ void GSEngine::SetLockPolicy(int32_t maxFailedTrials, int32_t lockTimeSeconds) {
   parameters_.lockTimeSeconds = lockTimeSeconds;
   eng_->setMaxFailedTrials(maxFailedTrials);
   eng_->setLockTimeSeconds(lockTimeSeconds);
+}
+
+void GSEngine::SetMatcher(int32_t matcher) {
+  if (matcher != GESTAL_MATCHER_LCS && matcher != GESTAL_MATCHER_ELASTIC) {
+    throw std::invalid_argument("unknown matcher " + std::to_string(matcher));
+  }
+  GestalPrivate::MatcherChoice choice = eng_->matcher();
+  choice.matcher = matcher == GESTAL_MATCHER_ELASTIC ? GestalPrivate::Matcher::Elastic
+                                                     : GestalPrivate::Matcher::Lcs;
+  eng_->setMatcher(choice);
+}
+
+void GSEngine::SetMinConfidence(float minConfidence) {
+  if (!(minConfidence >= 0.0f)) {
+    throw std::invalid_argument("minimum confidence must be 0 or more");
+  }
+  GestalPrivate::MatcherChoice choice = eng_->matcher();
+  choice.minConfidence = minConfidence;
+  eng_->setMatcher(choice);
 }
 
 GSEngine* GSEngine::current() {

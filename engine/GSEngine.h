@@ -59,6 +59,11 @@ class GSEngine {
   // The failed-trials lock of this engine's identifications: locked after `maxFailedTrials`
   // failures in a row, for `lockTimeSeconds` after the newest one.
   void SetLockPolicy(int32_t maxFailedTrials, int32_t lockTimeSeconds);
+  // The matcher of this engine's custom gesture and signature identifications, and the confidence
+  // the elastic matcher needs to answer. Throw std::invalid_argument for an unknown matcher or a
+  // confidence that is negative or not a number.
+  void SetMatcher(int32_t matcher);
+  void SetMinConfidence(float minConfidence);
 
  private:
   static GestalPrivate::GestalEng& engine();

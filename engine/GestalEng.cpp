@@ -74,6 +74,12 @@ void GestalEng::setLockTimeSeconds(int32_t value) {
   recognition_->setLockTimeSeconds(value);
 }
 
+void GestalEng::setMatcher(const MatcherChoice& choice) {
+  matcher_ = choice;
+  recognition_->setMatcher(choice);
+  gestures_->setMatcher(choice);
+}
+
 void GestalEng::readAction(int32_t actionIndex, Gestal::GSAction& action) {
   Gestal::GSAction stored = db_->getAction(actionIndex);
   action.actionIndex = stored.actionIndex;

@@ -7,6 +7,7 @@
 
 #include "core/GSAction.h"
 #include "core/GSEnginePreferenceParameters.h"
+#include "core/Matcher.h"
 #include "core/MotionSample.h"
 #include "gestures/GestalGestureRecognition.h"
 #include "gestures/PredefinedGesture.h"
@@ -61,6 +62,9 @@ class GestalEng {
   void setHighestStrengthLevel(int32_t level);
   void setMaxFailedTrials(int32_t value);
   void setLockTimeSeconds(int32_t value);
+  // The matcher of custom gesture and signature identification, for both subsystems.
+  void setMatcher(const MatcherChoice& choice);
+  const MatcherChoice& matcher() const { return matcher_; }
 
   GestalDB& database() { return *db_; }
 
@@ -74,6 +78,7 @@ class GestalEng {
   std::string directory_;
   std::unique_ptr<GSEnginePreferenceParameters> profile_;
   int32_t securityLevel_ = 1;
+  MatcherChoice matcher_;
   std::unique_ptr<GestalDB> db_;
   std::unique_ptr<GestalTraining> training_;
   std::unique_ptr<GestalRecognition> recognition_;

@@ -78,28 +78,26 @@ std::vector<GestalCustomGestureDB::Row>* GestalCustomGestureDB::rows() {
   return cache_->rows ? &*cache_->rows : nullptr;
 }
 
-void GestalCustomGestureDB::appendSample(std::vector<PreparedRecording>& samples,
-                                         std::string_view text, const std::string& gestureIndex) {
+template <class Use>
+void GestalCustomGestureDB::forEachSampleText(const std::string& nameSpace,
+                                              const std::string& gestureIndex, Use use) {
   // A row that does not decode is reported and left out; the gesture keeps its other samples.
-  try {
-    samples.push_back(PreparedRecording::detached(readSampleMotion(text, NullValues::Reject)));
-  } catch (const SampleTextError& e) {
-    logFormat(LogLevel::Error,
-              "getCustomSamples skipped a stored sample of %s that does not decode: %s",
-              gestureIndex.c_str(), e.what());
-  }
-}
-
-std::vector<PreparedRecording> GestalCustomGestureDB::getCustomSamples(
-    const std::string& nameSpace, const std::string& gestureIndex) {
-  std::vector<PreparedRecording> samples;
+  const auto decode = [&](std::string_view text) {
+    try {
+      use(text);
+    } catch (const SampleTextError& e) {
+      logFormat(LogLevel::Error,
+                "getCustomSamples skipped a stored sample of %s that does not decode: %s",
+                gestureIndex.c_str(), e.what());
+    }
+  };
   std::string error;
   if (const std::vector<Row>* cached = rows()) {
     for (const Row& row : *cached) {
       if (!row.isGesture(nameSpace, gestureIndex)) continue;
       SqliteStatement select(*connection_, kSelectSampleOfRow);
       select.bind(1, row.rowid);
-      if (select.step()) appendSample(samples, select.textView(0), gestureIndex);
+      if (select.step()) decode(select.textView(0));
       if (select.failed()) {
         error = select.error();
         break;
@@ -109,10 +107,27 @@ std::vector<PreparedRecording> GestalCustomGestureDB::getCustomSamples(
     SqliteStatement select(*connection_, kSelectSamples);
     select.bind(1, nameSpace).bind(2, gestureIndex);
     const int data = select.column("data");
-    while (select.step()) appendSample(samples, select.textView(data), gestureIndex);
+    while (select.step()) decode(select.textView(data));
     error = select.error();
   }
   if (!error.empty()) logFormat(LogLevel::Error, "getCustomSamples SQL error: %s", error.c_str());
+}
+
+std::vector<PreparedRecording> GestalCustomGestureDB::getCustomSamples(
+    const std::string& nameSpace, const std::string& gestureIndex) {
+  std::vector<PreparedRecording> samples;
+  forEachSampleText(nameSpace, gestureIndex, [&](std::string_view text) {
+    samples.push_back(PreparedRecording::detached(readSampleMotion(text, NullValues::Reject)));
+  });
+  return samples;
+}
+
+std::vector<MotionSample> GestalCustomGestureDB::getCustomRecordings(
+    const std::string& nameSpace, const std::string& gestureIndex) {
+  std::vector<MotionSample> samples;
+  forEachSampleText(nameSpace, gestureIndex, [&](std::string_view text) {
+    samples.push_back(readSampleText(text, NullValues::Reject));
+  });
   return samples;
 }
 
@@ -163,6 +178,7 @@ void GestalCustomGestureDB::replaceCustomSamples(const std::string& nameSpace,
 
 void GestalCustomGestureDB::delCustomSamples(const std::string& nameSpace,
                                              const std::string& gestureIndex) {
+  ++writes_;
   SqliteStatement erase(*connection_, kDeleteSamples);
   erase.bind(1, nameSpace).bind(2, gestureIndex);
   if (!erase.run()) {

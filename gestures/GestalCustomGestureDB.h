@@ -27,6 +27,12 @@ class GestalCustomGestureDB {
   // Every stored sample of the gesture, in row order, prepared for comparison.
   std::vector<PreparedRecording> getCustomSamples(const std::string& nameSpace,
                                                   const std::string& gestureIndex);
+  // The same samples read whole, every value decoded.
+  std::vector<MotionSample> getCustomRecordings(const std::string& nameSpace,
+                                                const std::string& gestureIndex);
+  // A number that changes whenever the table may have changed: this store wrote to it, another
+  // connection or process committed to the file, or a transaction was rolled back.
+  uint64_t changeCount() { return connection_->generation() + writes_; }
   // The index of every row of the name space, in row order (one entry per stored sample).
   std::vector<std::string> getAllCustomGestureIndexes(const std::string& nameSpace);
   // Replaces the gesture's samples; an empty list deletes the gesture.
@@ -63,13 +69,15 @@ class GestalCustomGestureDB {
   // The rows, read again when the file changed; null when the store keeps no cache or cannot
   // answer from it (a schema it did not create, or a select that failed).
   std::vector<Row>* rows();
-  // Appends the sample of a stored text, or reports a text that does not decode.
-  static void appendSample(std::vector<PreparedRecording>& samples, std::string_view text,
-                           const std::string& gestureIndex);
+  // Calls `use` with the stored text of each sample of the gesture, in row order; a text that
+  // does not decode (use throws SampleTextError) is reported and left out.
+  template <class Use>
+  void forEachSampleText(const std::string& nameSpace, const std::string& gestureIndex, Use use);
 
   std::string path_;
   std::unique_ptr<SqliteConnection> connection_;
   std::unique_ptr<RowCache> cache_;
+  uint64_t writes_ = 0;
 };
 
 }  // namespace GestalPrivate

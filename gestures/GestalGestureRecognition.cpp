@@ -30,7 +30,8 @@ bool accepts(int similarCount, std::size_t comparisons) {
 
 GestalGestureRecognition::GestalGestureRecognition(const std::string& directory, Caching caching)
     : directory_(directory),
-      customDB_(std::make_unique<GestalCustomGestureDB>(directory, caching)) {}
+      customDB_(std::make_unique<GestalCustomGestureDB>(directory, caching)),
+      elastic_(*customDB_, caching) {}
 
 GestalGestureRecognition::~GestalGestureRecognition() = default;
 
@@ -66,6 +67,9 @@ const std::vector<PreparedRecording>& GestalGestureRecognition::cachedCustomSamp
 CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
     const std::string& nameSpace, const std::vector<std::string>& targets,
     const MotionSample& sample) {
+  if (matcher_.matcher == Matcher::Elastic) {
+    return elastic_.identify(nameSpace, targets, sample, matcher_.minConfidence);
+  }
   CustomGestureResult result;
   const GestalCore core;
   // The sample is prepared and symbolised once for all its comparisons.
@@ -164,6 +168,9 @@ CustomGestureResult GestalGestureRecognition::identifyCustomGesture(
 
 bool GestalGestureRecognition::isCustomGestureExisted(const std::string& nameSpace,
                                                       const MotionSample& sample) {
+  if (matcher_.matcher == Matcher::Elastic) {
+    return !elastic_.identify(nameSpace, {}, sample, matcher_.minConfidence).matchedGesture.empty();
+  }
   const GestalCore core;
   const PreparedRecording probe(sample);
   std::set<std::string> tested;
@@ -189,6 +196,9 @@ bool GestalGestureRecognition::isCustomGestureExisted(const std::string& nameSpa
 
 bool GestalGestureRecognition::isTwoGestureSimilar(const MotionSample& first,
                                                    const MotionSample& second) {
+  if (matcher_.matcher == Matcher::Elastic) {
+    return elastic_.similar(first, second, matcher_.minConfidence);
+  }
   const GestalCore core;
   try {
     return core.compareSignatures(first, second, kSimilarityLevel, kCustomSignType).matched;

@@ -8,27 +8,28 @@
 #include <vector>
 
 #include "core/GestalCore.h"
+#include "core/Matcher.h"
 #include "core/MotionSample.h"
+#include "gestures/CustomGestureResult.h"
+#include "gestures/ElasticGestures.h"
 #include "gestures/GestalCustomGestureDB.h"
 #include "gestures/GestalPredefineGestureDB.h"
 #include "gestures/PredefinedGesture.h"
 
 namespace GestalPrivate {
 
-// Result of custom gesture identification.
-struct CustomGestureResult {
-  std::string matchedGesture;  // the identified gesture index, empty when none
-  float confidence = 0.0f;     // the identified gesture's mean first-pass score
-};
-
 // The gesture recogniser: predefined gestures from model files (a bounded number kept open),
-// custom gestures from the custom gesture database, cached for the recogniser's life.
+// custom gestures from the custom gesture database, cached for the recogniser's life. Custom
+// gestures are matched by the symbol matcher unless setMatcher chose the elastic one.
 class GestalGestureRecognition {
  public:
   explicit GestalGestureRecognition(const std::string& directory, Caching caching = Caching::On);
   virtual ~GestalGestureRecognition();
 
   GestalCustomGestureDB& customGestureDB() { return *customDB_; }
+
+  void setMatcher(const MatcherChoice& choice) { matcher_ = choice; }
+  const MatcherChoice& matcher() const { return matcher_; }
 
   // Predefined gestures.
   // The model file of that name, opened on first use. At most kOpenModelLimit stay open: opening
@@ -66,6 +67,8 @@ class GestalGestureRecognition {
   std::vector<OpenModel> openModels_;
   uint64_t modelUses_ = 0;
   std::map<std::string, std::vector<PreparedRecording>> customSamples_;
+  MatcherChoice matcher_;
+  ElasticGestures elastic_;
 };
 
 }  // namespace GestalPrivate

@@ -438,6 +438,48 @@ GESTAL_API void GestalSetLogHandler(GestalLogHandler handler, void* userData);
 GESTAL_API bool GestalSetLockPolicy(GestalHandle handle, int32_t maxFailedTrials,
                                     int32_t lockTimeSeconds);
 
+/* Matchers of custom gesture and signature identification, for GestalSetMatcher. */
+#define GESTAL_MATCHER_LCS 0     /* the matcher described above (motion symbols); the default */
+#define GESTAL_MATCHER_ELASTIC 1 /* elastic matching of the whole signal; docs/recognition.md */
+
+/* Chooses the matcher of IdentifyCustomGesture, IdentifyCustomGestureStr, IsCustomGestureExisted,
+ * IsTwoGestureSimilar and IdentifySignature for the engine of the current helper `handle` (also
+ * after Shutdown, until a later create call builds a new engine, which starts with
+ * GESTAL_MATCHER_LCS). Nothing else changes: AddSignature enrols, SetCustomGesture stores and the
+ * predefined gestures are recognised as described above, the files, rows and trace lines are the
+ * same, and either matcher works on what the other stored, so a host may switch at any time.
+ * With GESTAL_MATCHER_ELASTIC:
+ *   - A custom gesture is the class of its stored samples. IdentifyCustomGesture and
+ *     IdentifyCustomGestureStr answer the gesture among the targets (all gestures of the name
+ *     space when there are none) whose samples are nearest to the recording, provided its
+ *     confidence reaches the minimum (GestalSetMinConfidence, 1.0 by default); otherwise no
+ *     gesture (-1, the empty name, confidence 0). The confidence is the gesture's threshold
+ *     divided by the distance: 1.0 at the limit of acceptance, 2.0 at half of it, at most 100. Each
+ *     gesture's threshold comes from the spread of its own samples, so the same confidence means
+ *     the same certainty for every gesture; a gesture with one sample gets a typical threshold.
+ *     Gestures stored again (by this helper or another process) are seen at the next call.
+ *   - IsCustomGestureExisted is true when IdentifyCustomGesture without targets would answer a
+ *     gesture; IsTwoGestureSimilar when the second recording is within the typical threshold of
+ *     the first.
+ *   - IdentifySignature answers the action among the candidates (all actions when there are none)
+ *     with at least 3 stored signatures whose newest signatures (up to 15) are nearest to the
+ *     recording, when its confidence reaches the minimum; two close actions do not fail as
+ *     ambiguous, the nearer one is answered. Duration and force count as well as shape. The
+ *     failed-trials lock, its records and the error types are the same. An identified recording
+ *     is stored as a new signature of the action when the action's newest signature is more than
+ *     a day old or when most of its 3 newest signatures accept it alone (the oldest beyond 15 is
+ *     removed); the action's strength is never changed.
+ * Returns false, with one line on stderr, when `handle` is not the current helper handle or
+ * `matcher` is neither constant. */
+GESTAL_API bool GestalSetMatcher(GestalHandle handle, int32_t matcher);
+
+/* The confidence an elastic match needs for an answer (see GestalSetMatcher), for the engine of
+ * the current helper `handle`, kept when the matcher changes: above 1.0 refuses more unknown
+ * motion and more true performances, below 1.0 the reverse; 0 answers the nearest gesture or
+ * action whenever one has a usable recording. Returns false, with one line on stderr, when
+ * `handle` is not the current helper handle or `minConfidence` is negative or not a number. */
+GESTAL_API bool GestalSetMinConfidence(GestalHandle handle, float minConfidence);
+
 /* GESTAL_VERSION_STRING of the library actually loaded: a static text the host must not free. */
 GESTAL_API const char* GestalVersion(void);
 

@@ -231,8 +231,12 @@ void GestalDB::delAction(int32_t index) {
   delVerificationResult(index);
 }
 
-std::vector<StoredSignature> GestalDB::getLastNSignature(uint32_t count, int32_t index) {
-  SignatureCache::Action* kept = cached(index);
+template <class Decoded, class Decode>
+std::vector<Decoded> GestalDB::newestSignatures(
+    uint32_t count, int32_t index, DecodedSignatures<Decoded> SignatureCache::Action::*form,
+    Decode decode, const char* operation) {
+  SignatureCache::Action* action = cached(index);
+  DecodedSignatures<Decoded>* kept = action != nullptr ? &(action->*form) : nullptr;
   if (kept != nullptr) {
     auto listed = kept->newestFirst.find(count);
     if (listed != kept->newestFirst.end()) return listed->second;
@@ -249,12 +253,12 @@ std::vector<StoredSignature> GestalDB::getLastNSignature(uint32_t count, int32_t
     while (order.step()) rowids.push_back(order.int64(0));
     error = order.error();
   }
-  std::vector<StoredSignature> signatures;
+  std::vector<Decoded> signatures;
   for (std::size_t i = 0; i < rowids.size() && error.empty(); ++i) {
-    StoredSignature signature;
+    Decoded signature;
     if (kept != nullptr) {
-      auto decoded = kept->signatures.find(rowids[i]);
-      if (decoded != kept->signatures.end()) signature = decoded->second;
+      auto decoded = kept->byRowid.find(rowids[i]);
+      if (decoded != kept->byRowid.end()) signature = decoded->second;
     }
     if (signature == nullptr) {
       SqliteStatement row(*connection_, "select rowid, signature from sign where rowid = ?1");
@@ -265,21 +269,40 @@ std::vector<StoredSignature> GestalDB::getLastNSignature(uint32_t count, int32_t
       }
       // A non-finite value of a recording was stored as null; it comes back as NaN, as enrolled.
       try {
-        signature = std::make_shared<const PreparedRecording>(
-            PreparedRecording::detached(readSampleMotion(row.textView(1), NullValues::AsNaN)));
+        signature = decode(row.textView(1));
       } catch (const SampleTextError& e) {
         row.corruptRow("sign", std::string("signature does not decode: ") + e.what());
       }
-      if (kept != nullptr) kept->signatures.emplace(rowids[i], signature);
+      if (kept != nullptr) kept->byRowid.emplace(rowids[i], signature);
     }
     signatures.push_back(std::move(signature));
   }
   if (!error.empty()) {
-    reportError("getLastNSignature", error);
+    reportError(operation, error);
   } else if (kept != nullptr) {
     kept->newestFirst.emplace(count, signatures);
   }
   return signatures;
+}
+
+std::vector<StoredSignature> GestalDB::getLastNSignature(uint32_t count, int32_t index) {
+  return newestSignatures(
+      count, index, &SignatureCache::Action::prepared,
+      [](std::string_view text) {
+        return std::make_shared<const PreparedRecording>(
+            PreparedRecording::detached(readSampleMotion(text, NullValues::AsNaN)));
+      },
+      "getLastNSignature");
+}
+
+std::vector<ElasticTemplatePtr> GestalDB::getLastNElastic(uint32_t count, int32_t index) {
+  return newestSignatures(
+      count, index, &SignatureCache::Action::elastic,
+      [](std::string_view text) {
+        return std::make_shared<const ElasticTemplate>(
+            makeElasticTemplate(readSampleText(text, NullValues::AsNaN)));
+      },
+      "getLastNElastic");
 }
 
 int32_t GestalDB::getLastSignatureTime(int32_t index) {
@@ -339,7 +362,7 @@ void GestalDB::addSignature(const MotionSample& sample, int32_t index) {
       if (SignatureCache::Action* kept = cached(index)) {
         // Written values read back exactly, a non-finite one as NaN, which prepares as the value
         // did: the sample itself is what the stored row decodes to for matching.
-        kept->signatures[connection_->lastInsertRowid()] =
+        kept->prepared.byRowid[connection_->lastInsertRowid()] =
             std::make_shared<const PreparedRecording>(PreparedRecording::detached(sample));
         if (kept->signatureCount) ++*kept->signatureCount;
         if (kept->newestTime) kept->newestTime = std::max(*kept->newestTime, now);
@@ -377,15 +400,18 @@ void GestalDB::addSignature(const MotionSample& sample, int32_t index) {
   SignatureCache::Action* kept = cached(index);
   if (kept == nullptr) return;
   // Where equal times fall in the newest-first order is SQLite's to say: the order is read again.
-  kept->newestFirst.clear();
+  kept->prepared.newestFirst.clear();
+  kept->elastic.newestFirst.clear();
   if (!pruned) {
-    kept->signatures.clear();
+    kept->prepared.clear();
+    kept->elastic.clear();
     kept->signatureCount.reset();
     kept->newestTime.reset();
     return;
   }
   for (const Pruned& row : *pruned) {
-    kept->signatures.erase(row.rowid);
+    kept->prepared.byRowid.erase(row.rowid);
+    kept->elastic.byRowid.erase(row.rowid);
     if (kept->signatureCount && row.hasTime) --*kept->signatureCount;
     // The newest time is read again unless the row was certainly older.
     if (kept->newestTime && !(row.integerTime && row.time < *kept->newestTime)) {
@@ -399,8 +425,8 @@ void GestalDB::delSignatures(int32_t index) {
     return;
   }
   if (SignatureCache::Action* kept = cached(index)) {
-    kept->signatures.clear();
-    kept->newestFirst.clear();
+    kept->prepared.clear();
+    kept->elastic.clear();
     kept->signatureCount = 0;
     kept->newestTime = -1;
   }

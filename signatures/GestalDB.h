@@ -52,6 +52,9 @@ class GestalDB {
   // Newest first, at most `count`; among signatures of equal time in the order SQLite's sort
   // gives.
   std::vector<StoredSignature> getLastNSignature(uint32_t count, int32_t index);
+  // The same signatures as the elastic matcher compares them, read whole (secondary vector
+  // included).
+  std::vector<ElasticTemplatePtr> getLastNElastic(uint32_t count, int32_t index);
   // Milliseconds since the newest stored signature (low 32 bits), or -1.
   int32_t getLastSignatureTime(int32_t index);
   int32_t getSignatureCount(int32_t index);
@@ -76,6 +79,12 @@ class GestalDB {
   // The action's failed identifications, read once while the file is unchanged; empty when the
   // store keeps no cache or some row is not a failure with an integer time.
   std::optional<SignatureCache::Failures> failuresOf(int32_t index);
+  // The newest `count` signatures of the action in one decoded form: `form` picks that form's
+  // cache out of an action's, `decode` turns a stored text into it.
+  template <class Decoded, class Decode>
+  std::vector<Decoded> newestSignatures(uint32_t count, int32_t index,
+                                        DecodedSignatures<Decoded> SignatureCache::Action::*form,
+                                        Decode decode, const char* operation);
   // After a write to the action's row of table item.
   void itemChanged(int32_t index, bool rowsAddedOrRemoved);
 

@@ -30,7 +30,8 @@ GestalRecognition::GestalRecognition(GestalDB* db, const GSEnginePreferenceParam
     : profile_(copyPreferenceProfile(profile)),
       verifyMatchThreshold_(verifyMatchThreshold),
       db_(db),
-      adaptLearning_(std::make_unique<AdaptLearning>(db, profile, verifyMatchThreshold)) {}
+      adaptLearning_(std::make_unique<AdaptLearning>(db, profile, verifyMatchThreshold)),
+      elastic_(db, profile) {}
 
 GestalRecognition::~GestalRecognition() = default;
 
@@ -65,7 +66,9 @@ std::vector<int32_t> GestalRecognition::identify(const std::vector<int32_t>& can
     }
   }
 
-  std::vector<int32_t> result = matchCandidates(candidates, sample);
+  std::vector<int32_t> result = matcher_.matcher == Matcher::Elastic
+                                    ? elastic_.identify(actions, sample, matcher_.minConfidence)
+                                    : matchCandidates(candidates, sample);
   if (result.empty()) {
     if (!policyActive) return result;
     for (int32_t action : actions) db_->writeVerificationResult(action);

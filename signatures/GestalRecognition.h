@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "core/GSEnginePreferenceParameters.h"
+#include "core/Matcher.h"
 #include "core/MotionSample.h"
 #include "signatures/AdaptLearning.h"
+#include "signatures/ElasticSignatures.h"
 #include "signatures/SignatureCache.h"
 
 namespace GestalPrivate {
@@ -14,7 +16,8 @@ namespace GestalPrivate {
 class GestalDB;
 
 // Identifies which enrolled action a signature belongs to, with a failed-trials lock kept in the
-// store's verification history, and hands every identification to adaptive learning.
+// store's verification history, and hands every identification to adaptive learning. With the
+// elastic matcher chosen, the same lock applies and ElasticSignatures decides and learns.
 class GestalRecognition {
  public:
   GestalRecognition(GestalDB* db, const GSEnginePreferenceParameters& profile,
@@ -34,6 +37,7 @@ class GestalRecognition {
 
   void setMaxFailedTrials(int32_t value) { maxFailedTrials_ = value; }
   void setLockTimeSeconds(int32_t value) { lockTimeSeconds_ = value; }
+  void setMatcher(const MatcherChoice& choice) { matcher_ = choice; }
 
  private:
   struct CallCache;
@@ -56,6 +60,8 @@ class GestalRecognition {
   float verifyMatchThreshold_;
   GestalDB* db_;
   std::unique_ptr<AdaptLearning> adaptLearning_;
+  MatcherChoice matcher_;
+  ElasticSignatures elastic_;
 };
 
 }  // namespace GestalPrivate

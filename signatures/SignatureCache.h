@@ -8,12 +8,26 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/ElasticTemplate.h"
 #include "core/GestalCore.h"
 
 namespace GestalPrivate {
 
 // A stored signature as identification compares it: prepared, and symbolised on first use.
 using StoredSignature = std::shared_ptr<const PreparedRecording>;
+
+// An action's stored signatures decoded into one form: the newest by the count asked for, in the
+// order the store's select gives them, and every decoded row still stored, by rowid.
+template <class Decoded>
+struct DecodedSignatures {
+  std::map<uint32_t, std::vector<Decoded>> newestFirst;
+  std::unordered_map<int64_t, Decoded> byRowid;
+
+  void clear() {
+    newestFirst.clear();
+    byRowid.clear();
+  }
+};
 
 // What the signature store has read of its file, kept between calls while nothing but the store
 // itself has changed the file (SqliteConnection::generation). Every value is the answer of one of
@@ -38,10 +52,10 @@ struct SignatureCache {
     std::optional<int32_t> type;
     std::optional<int32_t> signatureCount;
     std::optional<int64_t> newestTime;  // the largest time of the action's signatures, or -1
-    // The newest signatures by the count asked for, in the order the store's select gives them.
-    std::map<uint32_t, std::vector<StoredSignature>> newestFirst;
-    // Decoded rows of table sign still stored for the action, by rowid.
-    std::unordered_map<int64_t, StoredSignature> signatures;
+    // The rows of table sign still stored for the action, as the symbol matcher compares them,
+    // and as the elastic matcher does (decoded only when it is used).
+    DecodedSignatures<StoredSignature> prepared;
+    DecodedSignatures<ElasticTemplatePtr> elastic;
     std::optional<Failures> failures;
   };
 
