@@ -8,6 +8,8 @@
 // Figures are medians over the calls measured, CPU time of the process and wall time, in
 // milliseconds. "first" is the first call in a fresh process (measured in a child process). The
 // calls that write wait for one commit each; their wall time beyond their CPU time is the disk's.
+// Rows ending in ", elastic" are the same calls with the elastic matcher chosen, beside those of
+// the default matcher.
 // Below the table: the heap that an engine keeps after identifying among 100 actions (its caches)
 // and the peak resident size of that scenario.
 #include <dlfcn.h>
@@ -52,6 +54,8 @@ struct Library {
   decltype(&SetCustomGesture) setCustomGesture = nullptr;
   decltype(&IdentifyCustomGesture) identifyCustomGesture = nullptr;
   decltype(&DeleteGSCustomGestureRecognizeGesture) deleteResult = nullptr;
+  decltype(&GestalSetMatcher) setMatcher = nullptr;
+  decltype(&GestalSetMinConfidence) setMinConfidence = nullptr;
 
   explicit Library(const std::string& file) : path(file) {
     handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -65,6 +69,8 @@ struct Library {
     bind(setCustomGesture, "SetCustomGesture");
     bind(identifyCustomGesture, "IdentifyCustomGesture");
     bind(deleteResult, "DeleteGSCustomGestureRecognizeGesture");
+    bind(setMatcher, "GestalSetMatcher");
+    bind(setMinConfidence, "GestalSetMinConfidence");
   }
 
   template <typename Function>
@@ -73,11 +79,18 @@ struct Library {
     if (function == nullptr) throw std::runtime_error(path + " lacks " + name);
   }
 
-  // Makes `directory` the engine's directory (a new engine replaces the previous one).
-  void open(const std::string& directory) {
+  // Makes `directory` the engine's directory (a new engine replaces the previous one), with
+  // `matcher` identifying. The elastic matcher's minimum confidence is set to the documented
+  // default, so that its figures (and what its genuine identifications learn) stay comparable
+  // across versions.
+  void open(const std::string& directory, int32_t matcher = GESTAL_MATCHER_LCS) {
     if (helper != nullptr) shutdown(helper);
     helper = create(directory.c_str(), directory.size());
     if (helper == nullptr) throw std::runtime_error("cannot create a helper on " + directory);
+    if (matcher != GESTAL_MATCHER_LCS &&
+        (!setMatcher(helper, matcher) || !setMinConfidence(helper, 1.0f))) {
+      throw std::runtime_error(path + " refuses matcher " + std::to_string(matcher));
+    }
   }
 
   GestalHandle helper = nullptr;
@@ -230,17 +243,19 @@ std::string scratchDirectory(const fs::path& root, const std::string& name) {
   return dir.string() + "/";
 }
 
-// The first IdentifyCustomGesture of a fresh process on `directory`: this program run again in
-// its --first-call mode, which reports the cost through a pipe.
-Cost firstCustomIdentification(const std::string& libraryPath, const std::string& directory) {
+// The first IdentifyCustomGesture of a fresh process on `directory` with `matcher`: this program
+// run again in its --first-call mode, which reports the cost through a pipe.
+Cost firstCustomIdentification(const std::string& libraryPath, const std::string& directory,
+                               int32_t matcher) {
   int channel[2];
   if (pipe(channel) != 0) throw std::runtime_error("pipe");
   const pid_t child = fork();
   if (child == 0) {
     close(channel[0]);
     const std::string fd = std::to_string(channel[1]);
+    const std::string matcherText = std::to_string(matcher);
     execl("/proc/self/exe", "abi_calls", "--first-call", libraryPath.c_str(), directory.c_str(),
-          fd.c_str(), static_cast<char*>(nullptr));
+          matcherText.c_str(), fd.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(channel[1]);
@@ -254,9 +269,10 @@ Cost firstCustomIdentification(const std::string& libraryPath, const std::string
 }
 
 // The child's side: load, open, one measured identification, its cost written to `fd`.
-int measureFirstCall(const std::string& libraryPath, const std::string& directory, int fd) {
+int measureFirstCall(const std::string& libraryPath, const std::string& directory, int32_t matcher,
+                     int fd) {
   Library library(libraryPath);
-  library.open(directory);
+  library.open(directory, matcher);
   const std::vector<float> probe = customProbe();
   const Cost cost = measure([&] {
     library.deleteResult(
@@ -287,40 +303,59 @@ struct Memory {
   double peakResident = -1;
 };
 
+// What ends the names of the elastic matcher's rows; the default matcher's rows have no suffix.
+const std::string kElastic = ", elastic";
+
+// Times IdentifySignature among actions 1 to `actions` of the library's open engine: genuine
+// performances and an impostor's.
+void identifySignatures(Library& library, int actions, const std::string& suffix,
+                        Figures& figures) {
+  std::vector<int32_t> candidates;
+  for (int a = 1; a <= actions; ++a) candidates.push_back(a);
+  const auto identify = [&](const std::vector<float>& data) {
+    library.identifySignature(nullptr, data.data(), entries(data), 10, candidates.data(),
+                              candidates.size(), nullptr);
+  };
+  // Genuine: a new performance by the user of one of the candidate actions, made before the
+  // calls are timed.
+  constexpr int kGenuineCalls = 30;
+  std::vector<std::vector<float>> performances;
+  for (uint64_t repetition = 200; repetition < 200 + kGenuineCalls; ++repetition) {
+    const auto action = static_cast<uint64_t>(1 + repetition % actions);
+    performances.push_back(performance(action, Shape::Signature, repetition));
+  }
+  std::size_t next = 0;
+  const auto genuine = [&] { identify(performances[next++]); };
+  const std::vector<float> stranger = performance(99999, Shape::Signature, 1);
+  const std::string size = std::to_string(actions) + " x 15";
+  figures["IdentifySignature " + size + " genuine" + suffix] =
+      median(repeat(genuine, 3, kGenuineCalls, 1500));
+  figures["IdentifySignature " + size + " impostor" + suffix] =
+      median(repeat([&] { identify(stranger); }, 3, 30, 1500));
+}
+
 Figures run(Library& library, const fs::path& root, Memory& memory) {
   Figures figures;
   EnrolmentCosts enrolments;
   for (int actions : {1, 20, 100}) {
-    const std::string dir = scratchDirectory(root, "signatures" + std::to_string(actions));
+    const std::string name = "signatures" + std::to_string(actions);
+    const std::string dir = scratchDirectory(root, name);
     enrol(library, dir, actions, enrolments);
+    // Genuine identifications may store signatures, so each matcher starts from its own copy of
+    // the enrolled store.
+    const fs::path elasticDir = root / (name + "-elastic");
+    if (actions > 1) fs::copy(dir, elasticDir, fs::copy_options::recursive);
     if (actions == 100) resetPeakResidentSize();
     library.open(dir);
     const double heapBefore = heapMegabytes();
-    std::vector<int32_t> candidates;
-    for (int a = 1; a <= actions; ++a) candidates.push_back(a);
-    const auto identify = [&](const std::vector<float>& data) {
-      library.identifySignature(nullptr, data.data(), entries(data), 10, candidates.data(),
-                                candidates.size(), nullptr);
-    };
-    // Genuine: a new performance by the user of one of the candidate actions, made before the
-    // calls are timed.
-    constexpr int kGenuineCalls = 30;
-    std::vector<std::vector<float>> performances;
-    for (uint64_t repetition = 200; repetition < 200 + kGenuineCalls; ++repetition) {
-      const auto action = static_cast<uint64_t>(1 + repetition % actions);
-      performances.push_back(performance(action, Shape::Signature, repetition));
-    }
-    std::size_t next = 0;
-    const auto genuine = [&] { identify(performances[next++]); };
-    const std::vector<float> stranger = performance(99999, Shape::Signature, 1);
-    const std::string size = std::to_string(actions) + " x 15";
-    figures["IdentifySignature " + size + " genuine"] =
-        median(repeat(genuine, 3, kGenuineCalls, 1500));
-    figures["IdentifySignature " + size + " impostor"] =
-        median(repeat([&] { identify(stranger); }, 3, 30, 1500));
+    identifySignatures(library, actions, "", figures);
     if (actions == 100) {
       memory.engineHeap = heapMegabytes() - heapBefore;
       memory.peakResident = peakResidentMegabytes();
+    }
+    if (actions > 1) {
+      library.open(elasticDir.string() + "/", GESTAL_MATCHER_ELASTIC);
+      identifySignatures(library, actions, kElastic, figures);
     }
   }
   figures["AddSignature first sample (writes the action)"] = median(enrolments.first);
@@ -352,11 +387,19 @@ Figures run(Library& library, const fs::path& root, Memory& memory) {
     const std::string dir = scratchDirectory(root, "custom" + std::to_string(count));
     library.open(dir);
     defineGestures(library, count, setCosts);
-    std::vector<Cost> first;
-    for (int i = 0; i < 3; ++i) first.push_back(firstCustomIdentification(library.path, dir));
+    const auto first = [&](int32_t matcher) {
+      std::vector<Cost> costs;
+      for (int i = 0; i < 3; ++i) {
+        costs.push_back(firstCustomIdentification(library.path, dir, matcher));
+      }
+      return median(costs);
+    };
     const std::string among = "IdentifyCustomGesture among " + std::to_string(count);
-    figures[among + " first"] = median(first);
+    figures[among + " first"] = first(GESTAL_MATCHER_LCS);
     figures[among + " warm"] = median(repeat(identifyCustom, 5, 200, 500));
+    figures[among + " first" + kElastic] = first(GESTAL_MATCHER_ELASTIC);
+    library.open(dir, GESTAL_MATCHER_ELASTIC);
+    figures[among + " warm" + kElastic] = median(repeat(identifyCustom, 5, 200, 500));
   }
   figures["SetCustomGesture (3 samples)"] = median(setCosts);
   return figures;
@@ -372,9 +415,9 @@ int main(int argc, char** argv) {
   dup2(null, STDOUT_FILENO);
   close(null);
 
-  if (argc == 5 && std::string(argv[1]) == "--first-call") {
+  if (argc == 6 && std::string(argv[1]) == "--first-call") {
     close(table);
-    return measureFirstCall(argv[2], argv[3], std::atoi(argv[4]));
+    return measureFirstCall(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
   }
   std::vector<std::string> paths(argv + 1, argv + argc);
   if (paths.empty()) paths = {GESTAL_SHARED_LIBRARY, GESTAL_UNCACHED_LIBRARY};
