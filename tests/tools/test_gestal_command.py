@@ -187,21 +187,35 @@ class GestalCommandTest(unittest.TestCase):
         self.assertEqual(run.returncode, 0, run.stderr)
         lines = run.stdout.splitlines()
         self.assertEqual(lines[0], self.recordings + ": 40 recordings of 4 gestures by 2 users")
-        self.assertIn("custom gestures: user-dependent accuracy             100.0 %       "
-                      "100.0 %", lines)
-        self.assertIn("signatures: actions enrolled                          25.0 %        "
-                      "25.0 %", lines)
+        cells = {line[:47].rstrip(): line[47:].replace("%", "").split()
+                 for line in lines if line.endswith(" %")}
+        self.assertEqual([line.split() for line in lines if line.strip().startswith("symbols ")],
+                         [["symbols", "symbols", "elastic", "elastic"]])
+        self.assertEqual(cells["custom gestures: user-dependent accuracy"], ["100.0"] * 4)
+        self.assertEqual(cells["open set: defined gestures identified correctly"], ["100.0"] * 4)
+        self.assertEqual(cells["signatures: actions enrolled"], ["25.0"] * 4)
+        # Every gesture is defined in half the runs: the elastic matcher's nearest gesture, always
+        # accepted at 0, is right for every defined performance and wrong for every other.
+        self.assertIn("            0.00    50.0 / 100.0    50.0 / 100.0", lines)
         root = ElementTree.parse(report).getroot()
         tables = root.iter("table")
         summary = next(tables)
+        self.assertEqual([th.text for th in summary.find("tr")][1:],
+                         ["symbols, raw", "symbols, conditioned", "elastic, raw",
+                          "elastic, conditioned"])
         self.assertEqual([td.text for td in summary.findall("tr")[1]],
-                         ["custom gestures: user-dependent accuracy", "100.0 %", "100.0 %"])
-        confusion = next(tables)
+                         ["custom gestures: user-dependent accuracy"] + ["100.0 %"] * 4)
+        self.assertEqual([t.get("class") for t in tables],
+                         ["rejection", "rejection"] + ["confusion"] * 4)
+        confusion = root.findall(".//table[@class='confusion']")[0]
         self.assertEqual([th.text for th in confusion.find("tr")],
                          [None, "circle", "heart", "signature", "zigzag", "none"])
         self.assertEqual([td.text for td in confusion.findall("tr")[2]][1:], ["0", "4", "0", "0", "0"])
         svgs = list(root.iter(SVG + "svg"))
-        self.assertEqual(len(svgs), 5)  # the figures, then one plot per gesture
+        self.assertEqual(len(svgs), 6)  # the figures, the rejection curve, one plot per gesture
+        curve = svgs[1]
+        self.assertEqual(len(curve.findall(SVG + "polyline[@class='curve']")), 4)
+        self.assertEqual(len(curve.findall(SVG + "circle[@class='mark']")), 4)
 
     def test_import(self):
         uwave = os.path.join(self.work, "uwave")

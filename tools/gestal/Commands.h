@@ -86,7 +86,9 @@ int runVerify(const VerifyOptions& options);
 struct EvalOptions {
   std::string folder;
   std::size_t definitions = 3;
+  // The minimum of the "with confidence" rows, on each matcher's own confidence scale.
   double minConfidence = 1.2;
+  double elasticMinConfidence = 1.0;
   std::size_t impostorsPerUser = 5;
   bool customOnly = false;
   std::string report;

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <iostream>
+#include <limits>
 #include <memory>
 
 #include "core/Exceptions.h"
@@ -25,6 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace GestalPrivate;
+// The C interface declares a type of the same name.
+using GestalPrivate::CustomGestureResult;
 
 const char* const kNameSpace = "player";
 // Enrolment gives up at the seventh performance; no more are offered.
@@ -170,6 +174,16 @@ Split split(const std::vector<Take>& takes, bool sessions, std::size_t definitio
   return result;
 }
 
+// The matchers measured, in the order of VariantResults::matchers.
+enum MatcherIndex : std::size_t { kSymbols, kElastic, kMatchers };
+// The elastic matcher's own acceptance, as the library sets it by default.
+constexpr float kElasticDefault = MatcherChoice{}.minConfidence;
+
+// Whether an answer is accepted at a minimum confidence.
+bool reaches(const CustomGestureResult& found, float cutoff) {
+  return !found.matchedGesture.empty() && found.confidence >= cutoff;
+}
+
 class Evaluator {
  public:
   Evaluator(const Corpus& corpus, const EvalOptions& options, Progress& progress)
@@ -190,9 +204,14 @@ class Evaluator {
     return count;
   }
 
+  // Gestures each user defines in the open-set protocol.
+  std::size_t openSetDefined() const { return corpus_.gestures.size() / 2; }
+
   void customGestures(VariantResults& results) {
     const std::size_t gestures = corpus_.gestures.size();
-    results.confusion.assign(gestures, std::vector<std::size_t>(gestures + 1, 0));
+    for (MatcherResults& m : results.matchers) {
+      m.confusion.assign(gestures, std::vector<std::size_t>(gestures + 1, 0));
+    }
     for (std::size_t u = 0; u < corpus_.users.size(); ++u) {
       ScratchDirectory directory;
       GestalGestureRecognition recogniser(directory.path());
@@ -206,19 +225,23 @@ class Evaluator {
           if (name != corpus_.gestures[g]) others.push_back(name);
         }
         for (const Take* take : splits_[u][g].identify) {
-          const GestalPrivate::CustomGestureResult found = identify(recogniser, {}, take->sample);
-          const bool correct = found.matchedGesture == corpus_.gestures[g];
-          const bool confident = found.confidence >= options_.minConfidence;
-          count(results.dependent, correct);
-          count(results.dependentConfident, correct && confident);
-          ++results.confusion[g][columnOf(found.matchedGesture)];
+          const Answers found = identify(recogniser, {}, take->sample);
+          for (std::size_t m = 0; m < kMatchers; ++m) {
+            MatcherResults& r = results.matchers[m];
+            const bool correct = found[m].matchedGesture == corpus_.gestures[g];
+            count(r.dependent, correct);
+            count(r.dependentAccepted, correct && reaches(found[m], r.defaultCutoff));
+            count(r.dependentConfident, correct && reaches(found[m], r.confidentCutoff));
+            ++r.confusion[g][columnOf(found[m].matchedGesture)];
+          }
           // The same performance when its own gesture was never defined: any answer is false.
           if (others.empty()) continue;
-          const GestalPrivate::CustomGestureResult heldOut =
-              identify(recogniser, others, take->sample);
-          const bool accepted = !heldOut.matchedGesture.empty();
-          count(results.heldOut, accepted);
-          count(results.heldOutConfident, accepted && heldOut.confidence >= options_.minConfidence);
+          const Answers heldOut = identify(recogniser, others, take->sample);
+          for (std::size_t m = 0; m < kMatchers; ++m) {
+            MatcherResults& r = results.matchers[m];
+            count(r.heldOut, reaches(heldOut[m], r.defaultCutoff));
+            count(r.heldOutConfident, reaches(heldOut[m], r.confidentCutoff));
+          }
         }
       }
     }
@@ -233,52 +256,67 @@ class Evaluator {
       for (std::size_t g = 0; g < gestures; ++g) define(recogniser, g, others);
       for (std::size_t g = 0; g < gestures; ++g) {
         for (const Take* take : splits_[u][g].identify) {
-          count(results.independent,
-                identify(recogniser, {}, take->sample).matchedGesture == corpus_.gestures[g]);
-        }
-      }
-    }
-  }
-
-  void signatures(VariantResults& results) {
-    const GSEnginePreferenceParameters profile;
-    for (std::size_t u = 0; u < corpus_.users.size(); ++u) {
-      ScratchDirectory directory;
-      GestalDB db(profile, directory.path());
-      GestalTraining training(&db, profile, 1.0f);
-      GestalRecognition recognition(&db, profile, 1.0f);
-      // No failed-trials policy: an evaluation must not lock an action it goes on measuring.
-      recognition.setMaxFailedTrials(0);
-      std::vector<std::size_t> used(corpus_.gestures.size(), 0);
-      for (std::size_t g = 0; g < corpus_.gestures.size(); ++g) {
-        if (splits_[u][g].firstSession.empty()) continue;
-        used[g] = enrol(training, actionOf(g), splits_[u][g].firstSession, results.refusals);
-        count(results.enrolled, used[g] > 0);
-      }
-      for (std::size_t g = 0; g < corpus_.gestures.size(); ++g) {
-        if (used[g] == 0) continue;
-        for (const Take* take : splits_[u][g].identify) {
-          if (isEnrolmentTake(splits_[u][g], used[g], take)) continue;
-          count(results.genuine, accepts(recognition, {}, take->sample, actionOf(g)));
-        }
-      }
-      for (std::size_t g = 0; g < corpus_.gestures.size(); ++g) {
-        if (used[g] == 0) continue;
-        for (std::size_t v = 0; v < corpus_.users.size(); ++v) {
-          if (v == u) continue;
-          const auto& theirs = splits_[v][g].identify;
-          for (std::size_t i = 0; i < theirs.size() && i < options_.impostorsPerUser; ++i) {
-            count(results.impostor,
-                  accepts(recognition, {actionOf(g)}, theirs[i]->sample, actionOf(g)));
+          const Answers found = identify(recogniser, {}, take->sample);
+          for (std::size_t m = 0; m < kMatchers; ++m) {
+            count(results.matchers[m].independent, found[m].matchedGesture == corpus_.gestures[g]);
           }
         }
       }
     }
   }
 
+  // Each user defines a cyclic run of half the gestures, once from every gesture on, so that
+  // each gesture is defined in half the runs; every performance of every gesture is then
+  // identified among the defined ones.
+  void openSet(VariantResults& results) {
+    const std::size_t gestures = corpus_.gestures.size();
+    if (openSetDefined() == 0) return;
+    for (std::size_t u = 0; u < corpus_.users.size(); ++u) {
+      for (std::size_t first = 0; first < gestures; ++first) {
+        ScratchDirectory directory;
+        GestalGestureRecognition recogniser(directory.path());
+        std::vector<bool> defined(gestures, false);
+        for (std::size_t k = 0; k < openSetDefined(); ++k) {
+          const std::size_t g = (first + k) % gestures;
+          defined[g] = define(recogniser, g, {u});
+        }
+        if (std::find(defined.begin(), defined.end(), true) == defined.end()) continue;
+        for (std::size_t g = 0; g < gestures; ++g) {
+          for (const Take* take : splits_[u][g].identify) {
+            const Answers found = identify(recogniser, {}, take->sample);
+            for (std::size_t m = 0; m < kMatchers; ++m) {
+              MatcherResults& r = results.matchers[m];
+              const bool correct = found[m].matchedGesture == corpus_.gestures[g];
+              const bool accepted = reaches(found[m], r.defaultCutoff);
+              if (defined[g]) {
+                ++r.openSet.definedPerformances;
+                count(r.openDefined, correct && accepted);
+              } else {
+                count(r.openUndefined, accepted);
+              }
+              if (!found[m].matchedGesture.empty()) {
+                r.openSet.answers.emplace_back(found[m].confidence, correct);
+              }
+            }
+          }
+        }
+      }
+    }
+  }
+
+  // Each matcher enrols into a store of its own, since identification learns into it; the
+  // enrolments are the same, so their refusals are counted once.
+  void signatures(VariantResults& results) {
+    const MatcherChoice choices[kMatchers] = {{Matcher::Lcs, 0.0f},
+                                              {Matcher::Elastic, kElasticDefault}};
+    for (std::size_t m = 0; m < kMatchers; ++m) {
+      signatures(results.matchers[m], choices[m], m == kSymbols ? &results.refusals : nullptr);
+    }
+  }
+
   // Identifications one variant makes, for the progress count.
   std::size_t steps() const {
-    std::size_t perRun = identifiedPerRun();
+    const std::size_t perRun = identifiedPerRun();
     std::size_t impostors = 0;
     for (std::size_t u = 0; u < corpus_.users.size(); ++u) {
       for (std::size_t g = 0; g < corpus_.gestures.size(); ++g) {
@@ -288,10 +326,13 @@ class Evaluator {
         }
       }
     }
-    return 3 * perRun + (options_.customOnly ? 0 : perRun + impostors);
+    const std::size_t openRuns = openSetDefined() == 0 ? 0 : corpus_.gestures.size();
+    return kMatchers * ((3 + openRuns) * perRun + (options_.customOnly ? 0 : perRun + impostors));
   }
 
  private:
+  using Answers = std::array<CustomGestureResult, kMatchers>;
+
   static int32_t actionOf(std::size_t gesture) { return static_cast<int32_t>(gesture + 1); }
 
   std::size_t columnOf(const std::string& name) const {
@@ -316,23 +357,68 @@ class Evaluator {
     return true;
   }
 
-  GestalPrivate::CustomGestureResult identify(GestalGestureRecognition& recogniser,
-                                              const std::vector<std::string>& targets,
-                                              const MotionSample& sample) {
-    progress_.advance();
-    return recogniser.identifyCustomGesture(kNameSpace, targets, sample);
+  // The symbol matcher's answer, and the elastic matcher's nearest gesture whatever its
+  // confidence, so that every minimum confidence can be applied to it afterwards.
+  Answers identify(GestalGestureRecognition& recogniser, const std::vector<std::string>& targets,
+                   const MotionSample& sample) {
+    progress_.advance(kMatchers);
+    Answers answers;
+    recogniser.setMatcher({Matcher::Lcs, 0.0f});
+    answers[kSymbols] = recogniser.identifyCustomGesture(kNameSpace, targets, sample);
+    recogniser.setMatcher({Matcher::Elastic, 0.0f});
+    answers[kElastic] = recogniser.identifyCustomGesture(kNameSpace, targets, sample);
+    return answers;
+  }
+
+  void signatures(MatcherResults& results, const MatcherChoice& choice,
+                  std::map<int32_t, std::size_t>* refusals) {
+    const GSEnginePreferenceParameters profile;
+    for (std::size_t u = 0; u < corpus_.users.size(); ++u) {
+      ScratchDirectory directory;
+      GestalDB db(profile, directory.path());
+      GestalTraining training(&db, profile, 1.0f);
+      GestalRecognition recognition(&db, profile, 1.0f);
+      // No failed-trials policy: an evaluation must not lock an action it goes on measuring.
+      recognition.setMaxFailedTrials(0);
+      recognition.setMatcher(choice);
+      std::vector<std::size_t> used(corpus_.gestures.size(), 0);
+      for (std::size_t g = 0; g < corpus_.gestures.size(); ++g) {
+        if (splits_[u][g].firstSession.empty()) continue;
+        used[g] = enrol(training, actionOf(g), splits_[u][g].firstSession, refusals);
+        count(results.enrolled, used[g] > 0);
+      }
+      for (std::size_t g = 0; g < corpus_.gestures.size(); ++g) {
+        if (used[g] == 0) continue;
+        for (const Take* take : splits_[u][g].identify) {
+          if (isEnrolmentTake(splits_[u][g], used[g], take)) continue;
+          count(results.genuine, accepts(recognition, {}, take->sample, actionOf(g)));
+        }
+      }
+      for (std::size_t g = 0; g < corpus_.gestures.size(); ++g) {
+        if (used[g] == 0) continue;
+        for (std::size_t v = 0; v < corpus_.users.size(); ++v) {
+          if (v == u) continue;
+          const auto& theirs = splits_[v][g].identify;
+          for (std::size_t i = 0; i < theirs.size() && i < options_.impostorsPerUser; ++i) {
+            count(results.impostor,
+                  accepts(recognition, {actionOf(g)}, theirs[i]->sample, actionOf(g)));
+          }
+        }
+      }
+    }
   }
 
   // Offers the performances until the enrolment completes; returns how many it took, or 0.
+  // Refusals are counted when `refusals` is given.
   std::size_t enrol(GestalTraining& training, int32_t action, const std::vector<const Take*>& takes,
-                    std::map<int32_t, std::size_t>& refusals) {
+                    std::map<int32_t, std::size_t>* refusals) {
     for (std::size_t i = 0; i < takes.size() && i < kMaxEnrolmentTakes; ++i) {
       try {
         if (training.train(action, takes[i]->sample).progress == 1.0f) return i + 1;
       } catch (const GestalTrainingInputException& e) {
-        ++refusals[inputErrorType(e.code)];
+        if (refusals) ++(*refusals)[inputErrorType(e.code)];
       } catch (const GestalTrainingFailedException&) {
-        ++refusals[-208];
+        if (refusals) ++(*refusals)[-208];
         return 0;
       }
     }
@@ -394,6 +480,19 @@ std::string describe(const ConditioningChoice& choice) {
   return text;
 }
 
+// Right-aligned in a column of `width`, at least one space before.
+std::string padded(const std::string& text, std::size_t width) {
+  return std::string(text.size() < width ? width - text.size() : 1, ' ') + text;
+}
+
+std::string percentText(double percent) {
+  return percent < 0 ? std::string("-") : fixed(percent, 1);
+}
+
+constexpr std::size_t kCell = 14;
+// Wide enough for "100.0 / 100.0" with room on its left.
+constexpr std::size_t kCurveCell = 16;
+
 void printSummary(std::ostream& out, const EvalSummary& summary) {
   out << summary.folder << ": " << summary.recordings << " recordings of "
       << summary.gestures.size() << " gestures by " << summary.users << " users\n";
@@ -401,76 +500,170 @@ void printSummary(std::ostream& out, const EvalSummary& summary) {
       << " performances of " << (summary.sessions ? "their first session" : "their recordings")
       << "; identified: " << summary.identified << " performances ("
       << (summary.sessions ? "the later sessions" : "the remaining performances") << ")\n";
-  out << "conditioned: " << summary.conditioning << "\n\n";
+  if (summary.openSetDefined > 0) {
+    out << "open set: each user defines " << summary.openSetDefined << " of the "
+        << summary.gestures.size() << " gestures, a cyclic run from each gesture in turn; the "
+        << "performances of all are identified among them\n";
+  }
+  out << "conditioned: " << summary.conditioning << "\n";
+  out << matcherNote(summary) << "\n\n";
   std::size_t width = 0;
   const std::vector<SummaryRow> rows = summaryRows(summary);
   for (const SummaryRow& row : rows) width = std::max(width, row.label.size());
+  const std::vector<Column> shown = columns(summary);
   out << std::string(width, ' ');
-  for (const VariantResults& variant : summary.variants) {
-    out << std::string(14 - variant.name.size(), ' ') << variant.name;
-  }
+  for (const Column& column : shown) out << padded(column.matcher->name, kCell);
+  out << "\n" << std::string(width, ' ');
+  for (const Column& column : shown) out << padded(column.variant->name, kCell);
   out << "\n";
   for (const SummaryRow& row : rows) {
     out << row.label << std::string(width - row.label.size(), ' ');
-    for (const std::string& cell : row.cells) {
-      out << std::string(cell.size() < 14 ? 14 - cell.size() : 1, ' ') << cell;
-    }
+    for (const std::string& cell : row.cells) out << padded(cell, kCell);
     out << "\n";
   }
-  for (const VariantResults& variant : summary.variants) {
-    out << "\ncustom gestures, user-dependent, " << variant.name
-        << " (rows: performed, columns: identified)\n";
+  if (summary.openSetDefined > 0 && !summary.variants.empty()) {
+    for (std::size_t m = 0; m < summary.variants.front().matchers.size(); ++m) {
+      const MatcherResults& first = summary.variants.front().matchers[m];
+      out << "\nopen set, " << first.name << ", by minimum confidence: precision % / recall %\n";
+      out << padded("minimum", 16);
+      for (const VariantResults& variant : summary.variants) {
+        out << padded(variant.name, kCurveCell);
+      }
+      out << "\n";
+      for (float cutoff : first.quotedCutoffs) {
+        out << padded(cutoffLabel(first, cutoff), 16);
+        for (const VariantResults& variant : summary.variants) {
+          const CurvePoint point = curvePoint(variant.matchers[m].openSet, cutoff);
+          out << padded(percentText(point.precision) + " / " + percentText(point.recall),
+                        kCurveCell);
+        }
+        out << "\n";
+      }
+    }
+  }
+  for (const Column& column : shown) {
+    out << "\ncustom gestures, user-dependent, " << column.matcher->name << ", "
+        << column.variant->name << " (rows: performed, columns: identified)\n";
     std::size_t cell = 6;
     for (const std::string& name : summary.gestures) cell = std::max(cell, name.size() + 2);
-    const auto pad = [&](const std::string& text) {
-      out << std::string(cell > text.size() ? cell - text.size() : 1, ' ') << text;
-    };
-    pad("");
-    for (const std::string& name : summary.gestures) pad(name);
-    pad("none");
-    out << "\n";
+    out << padded("", cell);
+    for (const std::string& name : summary.gestures) out << padded(name, cell);
+    out << padded("none", cell) << "\n";
     for (std::size_t g = 0; g < summary.gestures.size(); ++g) {
-      pad(summary.gestures[g]);
-      for (std::size_t count : variant.confusion[g]) pad(std::to_string(count));
-      out << "\n";
-    }
-    if (!variant.refusals.empty()) {
-      out << "enrolment refusals, " << variant.name << ":";
-      for (const auto& [error, count] : variant.refusals) {
-        out << " " << error << " " << errorWords(error) << " " << count << ";";
+      out << padded(summary.gestures[g], cell);
+      for (std::size_t count : column.matcher->confusion[g]) {
+        out << padded(std::to_string(count), cell);
       }
       out << "\n";
     }
+  }
+  for (const VariantResults& variant : summary.variants) {
+    if (variant.refusals.empty()) continue;
+    out << "\nenrolment refusals, " << variant.name << ":";
+    for (const auto& [error, count] : variant.refusals) {
+      out << " " << error << " " << errorWords(error) << " " << count << ";";
+    }
+    out << "\n";
   }
 }
 
 }  // namespace
 
+std::string matcherNote(const EvalSummary& summary) {
+  return "symbols: the symbol matcher, with its own acceptance; elastic: the elastic matcher, "
+         "taking the nearest gesture in the accuracy rows and accepting from its default "
+         "confidence " +
+         fixed(summary.elasticDefault, 2) + " in the others (unless a row names another).";
+}
+
+std::string cutoffLabel(const MatcherResults& matcher, float cutoff) {
+  std::string label =
+      cutoff == std::numeric_limits<float>::lowest() ? std::string("none") : fixed(cutoff, 2);
+  return cutoff == matcher.defaultCutoff ? label + " (default)" : label;
+}
+
+CurvePoint curvePoint(const OpenSetAnswers& open, double cutoff) {
+  std::size_t accepted = 0, right = 0;
+  for (const auto& [confidence, correct] : open.answers) {
+    if (confidence < cutoff) continue;
+    ++accepted;
+    if (correct) ++right;
+  }
+  CurvePoint point;
+  if (accepted > 0) point.precision = 100.0 * static_cast<double>(right) / accepted;
+  if (open.definedPerformances > 0) {
+    point.recall = 100.0 * static_cast<double>(right) / open.definedPerformances;
+  }
+  return point;
+}
+
+std::vector<CurvePoint> rejectionCurve(const OpenSetAnswers& open, std::size_t points) {
+  std::vector<std::pair<float, bool>> answers = open.answers;
+  std::sort(answers.begin(), answers.end(),
+            [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::vector<CurvePoint> curve;
+  if (open.definedPerformances == 0) return curve;
+  const std::size_t step =
+      std::max<std::size_t>(1, answers.size() / std::max<std::size_t>(1, points));
+  std::size_t right = 0, next = step;
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    if (answers[i].second) ++right;
+    // A point only where the cutoff falls between two distinct confidences.
+    const bool last = i + 1 == answers.size();
+    if (!last && (answers[i + 1].first == answers[i].first || i + 1 < next)) continue;
+    next = i + 1 + step;
+    curve.push_back({100.0 * static_cast<double>(right) / (i + 1),
+                     100.0 * static_cast<double>(right) / open.definedPerformances});
+  }
+  return curve;
+}
+
+std::vector<Column> columns(const EvalSummary& summary) {
+  std::vector<Column> result;
+  const std::size_t matchers = summary.variants.empty() ? 0 : summary.variants[0].matchers.size();
+  for (std::size_t m = 0; m < matchers; ++m) {
+    for (const VariantResults& variant : summary.variants) {
+      result.push_back({&variant, &variant.matchers[m]});
+    }
+  }
+  return result;
+}
+
 std::vector<SummaryRow> summaryRows(const EvalSummary& summary) {
   const auto percent = [](const Tally& tally) {
     return tally.total == 0 ? std::string("-") : fixed(tally.percent(), 1) + " %";
   };
-  const std::string confident = "  with confidence >= " + fixed(summary.minConfidence, 2);
-  std::vector<SummaryRow> rows = {
-      {"custom gestures: user-dependent accuracy", {}, {}},
-      {confident, {}, {}},
-      {"custom gestures: user-independent accuracy", {}, {}},
-      {"custom gestures: held-out gestures accepted", {}, {}},
-      {confident, {}, {}},
+  const std::string confident = "  with confidence >= " + fixed(summary.minConfidence, 2) +
+                                " (elastic " + fixed(summary.elasticMinConfidence, 2) + ")";
+  struct Figure {
+    std::string label;
+    Tally MatcherResults::*tally;
+  };
+  std::vector<Figure> figures = {
+      {"custom gestures: user-dependent accuracy", &MatcherResults::dependent},
+      {"  with the default rejection", &MatcherResults::dependentAccepted},
+      {confident, &MatcherResults::dependentConfident},
+      {"custom gestures: user-independent accuracy", &MatcherResults::independent},
+      {"custom gestures: held-out gestures accepted", &MatcherResults::heldOut},
+      {confident, &MatcherResults::heldOutConfident},
+      {"open set: defined gestures identified correctly", &MatcherResults::openDefined},
+      {"open set: undefined gestures accepted", &MatcherResults::openUndefined},
   };
   if (summary.signatures) {
-    rows.push_back({"signatures: actions enrolled", {}, {}});
-    rows.push_back({"signatures: own performances identified", {}, {}});
-    rows.push_back({"signatures: other users' performances accepted", {}, {}});
+    figures.push_back({"signatures: actions enrolled", &MatcherResults::enrolled});
+    figures.push_back({"signatures: own performances identified", &MatcherResults::genuine});
+    figures.push_back(
+        {"signatures: other users' performances accepted", &MatcherResults::impostor});
   }
-  for (const VariantResults& v : summary.variants) {
-    const Tally* tallies[] = {
-        &v.dependent,        &v.dependentConfident, &v.independent, &v.heldOut,
-        &v.heldOutConfident, &v.enrolled,           &v.genuine,     &v.impostor};
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-      rows[r].percents.push_back(tallies[r]->percent());
-      rows[r].cells.push_back(percent(*tallies[r]));
+  std::vector<SummaryRow> rows;
+  for (const Figure& figure : figures) {
+    SummaryRow row{figure.label, {}, {}};
+    for (const Column& column : columns(summary)) {
+      const Tally& tally = column.matcher->*figure.tally;
+      row.percents.push_back(tally.percent());
+      row.cells.push_back(percent(tally));
     }
+    rows.push_back(std::move(row));
   }
   return rows;
 }
@@ -487,9 +680,18 @@ int runEval(const EvalOptions& options) {
   summary.sessions = corpus.sessions;
   summary.definitions = options.definitions;
   summary.minConfidence = options.minConfidence;
+  summary.elasticMinConfidence = options.elasticMinConfidence;
+  summary.elasticDefault = kElasticDefault;
   summary.conditioning = describe(options.conditioning);
   summary.signatures = !options.customOnly;
 
+  const float symbolCutoff = static_cast<float>(options.minConfidence);
+  const float elasticCutoff = static_cast<float>(options.elasticMinConfidence);
+  const auto quoted = [](std::vector<float> cutoffs) {
+    std::sort(cutoffs.begin(), cutoffs.end());
+    cutoffs.erase(std::unique(cutoffs.begin(), cutoffs.end()), cutoffs.end());
+    return cutoffs;
+  };
   Progress progress("eval " + options.folder, 0);
   const GestalConditioning::Options* const variants[] = {nullptr, &conditioning};
   for (const GestalConditioning::Options* variant : variants) {
@@ -498,8 +700,23 @@ int runEval(const EvalOptions& options) {
     progress.expect(evaluator.steps());
     VariantResults results;
     results.name = variant ? "conditioned" : "raw";
+    results.matchers.resize(kMatchers);
+    MatcherResults& symbols = results.matchers[kSymbols];
+    symbols.name = "symbols";
+    symbols.defaultCutoff = std::numeric_limits<float>::lowest();
+    symbols.confidentCutoff = symbolCutoff;
+    symbols.quotedCutoffs =
+        quoted({symbols.defaultCutoff, 1.1f, 1.2f, 1.3f, 1.4f, 1.6f, symbolCutoff});
+    MatcherResults& elastic = results.matchers[kElastic];
+    elastic.name = "elastic";
+    elastic.defaultCutoff = kElasticDefault;
+    elastic.confidentCutoff = elasticCutoff;
+    elastic.quotedCutoffs =
+        quoted({0.0f, 0.8f, 0.9f, kElasticDefault, 1.25f, 1.5f, 2.0f, elasticCutoff});
     summary.identified = evaluator.identifiedPerRun();
+    summary.openSetDefined = evaluator.openSetDefined();
     evaluator.customGestures(results);
+    evaluator.openSet(results);
     if (!options.customOnly) evaluator.signatures(results);
     summary.variants.push_back(std::move(results));
   }

@@ -136,7 +136,11 @@ int main(int argc, char** argv) {
       ->required();
   ev->add_option("--define", eval.definitions, "performances that define a gesture")
       ->capture_default_str();
-  ev->add_option("--min-confidence", eval.minConfidence, "confidence threshold also reported")
+  ev->add_option("--min-confidence", eval.minConfidence,
+                 "symbol matcher confidence threshold also reported")
+      ->capture_default_str();
+  ev->add_option("--elastic-min-confidence", eval.elasticMinConfidence,
+                 "elastic matcher confidence threshold also reported (1 is its own limit)")
       ->capture_default_str();
   ev->add_option("--impostors", eval.impostorsPerUser,
                  "performances of each other user tried against each signature")

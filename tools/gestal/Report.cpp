@@ -21,19 +21,26 @@ std::string cell(const std::string& tag, const std::string& content,
          "</" + tag + ">";
 }
 
-std::string confusionTable(const EvalSummary& summary, const VariantResults& variant) {
-  std::string html = "<table class=\"confusion\">\n<caption>Custom gestures, user-dependent, " +
-                     xmlEscape(variant.name) +
-                     " input (rows: gesture performed, columns: gesture identified)</caption>\n";
+std::string columnName(const Column& column) {
+  return column.matcher->name + ", " + column.variant->name;
+}
+
+std::string confusionTable(const EvalSummary& summary, const Column& column) {
+  std::string html = "<table class=\"confusion\">\n<caption>" +
+                     xmlEscape("Custom gestures, user-dependent, " + column.matcher->name + ", " +
+                               column.variant->name +
+                               " input (rows: gesture performed, columns: gesture identified)") +
+                     "</caption>\n";
   html += "<tr>" + cell("th", "");
   for (const std::string& name : summary.gestures) html += cell("th", name);
   html += cell("th", "none") + "</tr>\n";
+  const auto& confusion = column.matcher->confusion;
   for (std::size_t g = 0; g < summary.gestures.size(); ++g) {
     std::size_t total = 0;
-    for (std::size_t count : variant.confusion[g]) total += count;
+    for (std::size_t count : confusion[g]) total += count;
     html += "<tr>" + cell("th", summary.gestures[g]);
-    for (std::size_t c = 0; c < variant.confusion[g].size(); ++c) {
-      const std::size_t count = variant.confusion[g][c];
+    for (std::size_t c = 0; c < confusion[g].size(); ++c) {
+      const std::size_t count = confusion[g][c];
       // Shade by share of the row: green on the diagonal, red elsewhere.
       const int share = total == 0 ? 0 : static_cast<int>(200 * count / total);
       const std::string colour =
@@ -45,6 +52,66 @@ std::string confusionTable(const EvalSummary& summary, const VariantResults& var
     html += "</tr>\n";
   }
   return html + "</table>\n";
+}
+
+std::string percentText(double percent) {
+  return percent < 0 ? std::string("-") : fixed(percent, 1) + " %";
+}
+
+// The open-set protocol under a minimum confidence: a table of the quoted cutoffs and the curve
+// of every cutoff, each matcher in its colour, raw input dashed.
+std::string rejection(const EvalSummary& summary) {
+  std::string html =
+      "<h2>Rejection</h2>\n<p>" +
+      xmlEscape("Open set: each user defines " + std::to_string(summary.openSetDefined) +
+                " of the " + std::to_string(summary.gestures.size()) +
+                " gestures, a cyclic run from each gesture in turn, and the "
+                "performances of all are identified among them. A minimum "
+                "confidence accepts the answers that reach it. Precision: right "
+                "answers among those accepted; recall: right answers among the "
+                "performances of defined gestures. The elastic matcher's nearest "
+                "gesture is taken whatever its confidence; the symbol matcher's "
+                "confidence is its mean score, and its empty answers are never "
+                "accepted. The dots mark each matcher's own acceptance.") +
+      "</p>\n";
+  const std::vector<Column> shown = columns(summary);
+  for (std::size_t m = 0; m < summary.variants.front().matchers.size(); ++m) {
+    const MatcherResults& first = summary.variants.front().matchers[m];
+    html += "<table class=\"rejection\">\n<caption>" +
+            xmlEscape("Open set, " + first.name + ", by minimum confidence") + "</caption>\n<tr>" +
+            cell("th", "minimum");
+    for (const VariantResults& variant : summary.variants) {
+      html += cell("th", variant.name + " precision") + cell("th", variant.name + " recall");
+    }
+    html += "</tr>\n";
+    for (float cutoff : first.quotedCutoffs) {
+      html += "<tr>" + cell("td", cutoffLabel(first, cutoff));
+      for (const VariantResults& variant : summary.variants) {
+        const CurvePoint point = curvePoint(variant.matchers[m].openSet, cutoff);
+        html += cell("td", percentText(point.precision)) + cell("td", percentText(point.recall));
+      }
+      html += "</tr>\n";
+    }
+    html += "</table>\n";
+  }
+  std::vector<CurveSeries> series;
+  for (const Column& column : shown) {
+    CurveSeries curve;
+    curve.label = columnName(column);
+    curve.colour = column.matcher == &column.variant->matchers.front() ? 0 : 1;
+    curve.dashed = column.variant == &summary.variants.front();
+    for (const CurvePoint& point : rejectionCurve(column.matcher->openSet, 200)) {
+      curve.points.emplace_back(point.recall, point.precision);
+    }
+    const CurvePoint own = curvePoint(column.matcher->openSet, column.matcher->defaultCutoff);
+    if (own.precision >= 0) {
+      curve.marks.push_back(
+          {own.recall, own.precision, cutoffLabel(*column.matcher, column.matcher->defaultCutoff)});
+    }
+    series.push_back(std::move(curve));
+  }
+  return html + curveChart(series, "recall", "precision", "each matcher's own acceptance",
+                           "Open set: precision against recall");
 }
 
 }  // namespace
@@ -63,12 +130,15 @@ std::string evalReport(const EvalSummary& summary) {
                     std::to_string(summary.definitions) + " performances of " +
                     (summary.sessions ? "their first session" : "their recordings") + "; " +
                     std::to_string(summary.identified) + " performances are identified. " +
-                    "Conditioned input: " + summary.conditioning + ".") +
+                    "Conditioned input: " + summary.conditioning + ". " + matcherNote(summary)) +
           "</p>\n";
 
   const std::vector<SummaryRow> rows = summaryRows(summary);
+  const std::vector<Column> shown = columns(summary);
+  std::vector<std::string> names;
+  for (const Column& column : shown) names.push_back(columnName(column));
   html += "<table class=\"summary\">\n<caption>Figures</caption>\n<tr>" + cell("th", "");
-  for (const VariantResults& variant : summary.variants) html += cell("th", variant.name);
+  for (const std::string& name : names) html += cell("th", name);
   html += "</tr>\n";
   for (const SummaryRow& row : rows) {
     html += "<tr>" + cell("td", row.label);
@@ -77,14 +147,15 @@ std::string evalReport(const EvalSummary& summary) {
   }
   html += "</table>\n";
 
-  std::vector<std::string> names;
-  for (const VariantResults& variant : summary.variants) names.push_back(variant.name);
   std::vector<BarGroup> groups;
   for (const SummaryRow& row : rows) groups.push_back({row.label, row.percents});
-  html += "<h2>Figures</h2>\n" + barChart(names, groups, "Raw and conditioned input");
+  html +=
+      "<h2>Figures</h2>\n" + barChart(names, groups, "Both matchers, raw and conditioned input");
+
+  if (summary.openSetDefined > 0) html += rejection(summary);
 
   html += "<h2>Confusion</h2>\n";
-  for (const VariantResults& variant : summary.variants) html += confusionTable(summary, variant);
+  for (const Column& column : shown) html += confusionTable(summary, column);
 
   html +=
       "<h2>Gestures</h2>\n<p>The first user's defining performances, conditioned, with the "

@@ -217,4 +217,56 @@ std::string barChart(const std::vector<std::string>& seriesNames,
   return svg;
 }
 
+std::string curveChart(const std::vector<CurveSeries>& series, std::string_view xLabel,
+                       std::string_view yLabel, std::string_view marks, std::string_view title) {
+  constexpr double kTop = 40;
+  constexpr double kSide = 480;
+  const auto xOf = [](double percent) { return kLeft + kSide * percent / 100.0; };
+  const auto yOf = [](double percent) { return kTop + kSide * (1.0 - percent / 100.0); };
+  std::string svg = svgOpen(kTop + kSide + 50);
+  svg += "<title>" + xmlEscape(title) + "</title>\n";
+  svg += text(10, 18, title, "font-size=\"14\" font-weight=\"bold\"");
+  for (int percent = 0; percent <= 100; percent += 10) {
+    const std::string grid = percent % 50 == 0 ? "stroke=\"#bbb\"" : "stroke=\"#eee\"";
+    svg += line(xOf(percent), yOf(0), xOf(percent), yOf(100), grid);
+    svg += line(xOf(0), yOf(percent), xOf(100), yOf(percent), grid);
+    svg += text(xOf(percent), yOf(0) + 14, std::to_string(percent),
+                "text-anchor=\"middle\" fill=\"#666\"");
+    svg += text(xOf(0) - 4, yOf(percent) + 4, std::to_string(percent),
+                "text-anchor=\"end\" fill=\"#666\"");
+  }
+  svg += text(xOf(50), yOf(0) + 32, std::string(xLabel) + " (%)", "text-anchor=\"middle\"");
+  svg += text(16, yOf(50), std::string(yLabel) + " (%)",
+              "text-anchor=\"middle\" transform=\"rotate(-90 16 " + number(yOf(50)) + ")\"");
+  const double legendX = xOf(100) + 30;
+  for (std::size_t s = 0; s < series.size(); ++s) {
+    const CurveSeries& curve = series[s];
+    const std::string stroke = "stroke=\"" + std::string(colour(curve.colour)) +
+                               "\" stroke-width=\"1.6\"" +
+                               (curve.dashed ? " stroke-dasharray=\"6 3\"" : "");
+    const double y = kTop + 18.0 * static_cast<double>(s);
+    svg += line(legendX, y - 4, legendX + 28, y - 4, stroke);
+    svg += text(legendX + 34, y, curve.label, "");
+    std::string points;
+    for (const auto& [x, value] : curve.points) {
+      if (!points.empty()) points += ' ';
+      points += number(xOf(x)) + "," + number(yOf(value));
+    }
+    svg += "<polyline class=\"curve\" fill=\"none\" " + stroke + " points=\"" + points + "\"/>\n";
+    for (const CurveMark& mark : curve.marks) {
+      // Marks of several series may fall together: their labels show on hovering.
+      svg += "<circle class=\"mark\" cx=\"" + number(xOf(mark.x)) + "\" cy=\"" +
+             number(yOf(mark.y)) + "\" r=\"4\" fill=\"" + colour(curve.colour) +
+             "\" stroke=\"#222\"><title>" + xmlEscape(curve.label + ": " + mark.label) +
+             "</title></circle>\n";
+    }
+  }
+  const double markY = kTop + 18.0 * static_cast<double>(series.size());
+  svg += "<circle cx=\"" + number(legendX + 14) + "\" cy=\"" + number(markY - 4) +
+         "\" r=\"4\" fill=\"#fff\" stroke=\"#222\"/>\n";
+  svg += text(legendX + 34, markY, marks, "");
+  svg += "</svg>\n";
+  return svg;
+}
+
 }  // namespace GestalTool

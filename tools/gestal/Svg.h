@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/MotionSample.h"
@@ -30,5 +31,22 @@ struct BarGroup {
 };
 std::string barChart(const std::vector<std::string>& seriesNames,
                      const std::vector<BarGroup>& groups, std::string_view title);
+
+// Lines through points given in percent on both axes (0 to 100), each series in a colour of the
+// palette, solid or dashed, with dots on it; `marks` says in the legend what the dots are.
+struct CurveMark {
+  double x = 0;
+  double y = 0;
+  std::string label;
+};
+struct CurveSeries {
+  std::string label;
+  std::size_t colour = 0;
+  bool dashed = false;
+  std::vector<std::pair<double, double>> points;
+  std::vector<CurveMark> marks;
+};
+std::string curveChart(const std::vector<CurveSeries>& series, std::string_view xLabel,
+                       std::string_view yLabel, std::string_view marks, std::string_view title);
 
 }  // namespace GestalTool
