@@ -59,11 +59,18 @@ std::vector<ElasticTemplate> variantsOf(const ElasticTemplate& recording,
   return variants;
 }
 
-// A recording compared with many: its variants and the envelope of each, for LB_Keogh.
+// A recording compared with many: its variants, the envelope of each for LB_Keogh, the envelope
+// of them all (one bound for every variant at once) and that envelope by segments (a coarse bound
+// of a few values, against the segment means of the other template: the distance of values from
+// an interval is convex, so the distance of their mean bounds their mean distance).
 struct Probe {
   std::vector<ElasticTemplate> variants;
   std::vector<float> upper;
   std::vector<float> lower;
+  float allUpper[kValues];
+  float allLower[kValues];
+  float segmentUpper[kElasticSegments * kElasticDims];
+  float segmentLower[kElasticSegments * kElasticDims];
 
   Probe(const ElasticTemplate& recording, const ElasticScoring& scoring)
       : variants(variantsOf(recording, scoring)),
@@ -73,24 +80,65 @@ struct Probe {
       keoghEnvelope(variants[v].frames.data(), kElasticFrames, kElasticDims, kElasticBand,
                     &upper[v * kValues], &lower[v * kValues]);
     }
+    for (uint32_t i = 0; i < kValues; ++i) {
+      allUpper[i] = upper[i];
+      allLower[i] = lower[i];
+      for (std::size_t v = 1; v < variants.size(); ++v) {
+        allUpper[i] = std::max(allUpper[i], upper[v * kValues + i]);
+        allLower[i] = std::min(allLower[i], lower[v * kValues + i]);
+      }
+    }
+    for (uint32_t segment = 0; segment < kElasticSegments; ++segment) {
+      for (uint32_t k = 0; k < kElasticDims; ++k) {
+        float top = -kInfinity;
+        float bottom = kInfinity;
+        for (uint32_t i = segment * kElasticSegment; i < (segment + 1) * kElasticSegment; ++i) {
+          top = std::max(top, allUpper[i * kElasticDims + k]);
+          bottom = std::min(bottom, allLower[i * kElasticDims + k]);
+        }
+        segmentUpper[segment * kElasticDims + k] = top;
+        segmentLower[segment * kElasticDims + k] = bottom;
+      }
+    }
+  }
+
+  // The coarse bound of the distance to `stored`, without its penalty.
+  float coarseBound(const ElasticTemplate& stored) const {
+    return static_cast<float>(kElasticSegment) *
+           keoghBound(segmentUpper, segmentLower, stored.segments.data(), kElasticSegments,
+                      kElasticDims, kInfinity) /
+           static_cast<float>(kElasticFrames);
   }
 
   // The distance to `stored`, or +infinity as soon as it is known to exceed `abandonAbove`.
   float distanceTo(const ElasticTemplate& stored, const ElasticScoring& scoring,
                    float abandonAbove) const {
     const float extra = penalty(variants.front(), stored, scoring);
+    if (extra > abandonAbove) return kInfinity;
+    const float scale = static_cast<float>(kElasticFrames);
+    const auto limitOf = [&](float bound) { return (bound - extra) * scale * kRoundingMargin; };
+    const float limit = limitOf(abandonAbove);
+    if (static_cast<float>(kElasticSegment) *
+            keoghBound(segmentUpper, segmentLower, stored.segments.data(), kElasticSegments,
+                       kElasticDims, limit / static_cast<float>(kElasticSegment)) >
+        limit) {
+      return kInfinity;
+    }
+    if (variants.size() > 1 && keoghBound(allUpper, allLower, stored.frames.data(), kElasticFrames,
+                                          kElasticDims, limit) > limit) {
+      return kInfinity;
+    }
     float nearest = kInfinity;
     for (std::size_t v = 0; v < variants.size(); ++v) {
       const float bound = std::min(abandonAbove, nearest);
-      if (extra > bound) break;
-      const float limit = (bound - extra) * static_cast<float>(kElasticFrames) * kRoundingMargin;
+      const float variantLimit = limitOf(bound);
       if (keoghBound(&upper[v * kValues], &lower[v * kValues], stored.frames.data(), kElasticFrames,
-                     kElasticDims, limit) > limit) {
+                     kElasticDims, variantLimit) > variantLimit) {
         continue;
       }
       const float sum = dtwDistance(variants[v].frames.data(), stored.frames.data(), kElasticFrames,
-                                    kElasticDims, kElasticBand, limit);
-      nearest = std::min(nearest, sum / static_cast<float>(kElasticFrames) + extra);
+                                    kElasticDims, kElasticBand, variantLimit);
+      nearest = std::min(nearest, sum / scale + extra);
     }
     return nearest;
   }
@@ -106,21 +154,25 @@ float elasticDistance(const ElasticTemplate& a, const ElasticTemplate& b,
 
 float elasticThreshold(std::span<const ElasticTemplatePtr> templates,
                        const ElasticScoring& scoring) {
-  double sum = 0.0;
-  std::size_t pairs = 0;
-  std::size_t usable = 0;
-  for (std::size_t i = 0; i < templates.size(); ++i) {
-    if (!templates[i]->usable) continue;
-    ++usable;
-    const Probe probe(*templates[i], scoring);
-    for (std::size_t j = i + 1; j < templates.size(); ++j) {
-      if (!templates[j]->usable) continue;
-      sum += probe.distanceTo(*templates[j], scoring, kInfinity);
-      ++pairs;
+  std::vector<const ElasticTemplate*> usable;
+  for (const ElasticTemplatePtr& stored : templates) {
+    if (stored->usable) usable.push_back(stored.get());
+  }
+  if (usable.empty()) return 0.0f;
+  // Leave one out: each template as a new performance, its distance to the nearest of the others.
+  std::vector<float> nearest(usable.size(), kInfinity);
+  for (std::size_t i = 0; i < usable.size(); ++i) {
+    const Probe probe(*usable[i], scoring);
+    for (std::size_t j = i + 1; j < usable.size(); ++j) {
+      const float distance = probe.distanceTo(*usable[j], scoring, kInfinity);
+      nearest[i] = std::min(nearest[i], distance);
+      nearest[j] = std::min(nearest[j], distance);
     }
   }
-  if (usable == 0) return 0.0f;
-  const float spread = pairs == 0 ? scoring.typicalSpread : static_cast<float>(sum / pairs);
+  double sum = 0.0;
+  for (float distance : nearest) sum += distance;
+  const float spread =
+      usable.size() < 2 ? scoring.typicalSpread : static_cast<float>(sum / usable.size());
   const float relative =
       std::clamp(spread / scoring.typicalSpread, 1.0f / kSpreadRange, kSpreadRange);
   return scoring.priorThreshold * std::pow(relative, scoring.spreadExponent);
@@ -138,19 +190,35 @@ ElasticMatch bestElasticMatch(const ElasticTemplate& probe, std::span<const Elas
   best.index = classes.size();
   if (!probe.usable) return best;
   const Probe compared(probe, scoring);
-  // The nearest template of all decides; a template only has to be compared in full while it may
-  // come nearer than the nearest one so far.
-  std::size_t nearestClass = classes.size();
-  float nearest = kInfinity;
+  // The templates in the order of their coarse bounds, so that a near one comes early and the
+  // distance to beat shrinks fast; a template only has to be compared in full while it may come
+  // nearer than the nearest so far. On equal distances the class listed first wins, whatever the
+  // order of comparison.
+  struct Candidate {
+    float bound;
+    std::size_t classIndex;
+    const ElasticTemplate* stored;
+  };
+  std::vector<Candidate> order;
   for (std::size_t c = 0; c < classes.size(); ++c) {
     if (!(classes[c].threshold > 0.0f)) continue;
     for (const ElasticTemplatePtr& stored : classes[c].templates) {
-      if (!stored->usable) continue;
-      const float distance = compared.distanceTo(*stored, scoring, nearest);
-      if (distance < nearest) {
-        nearest = distance;
-        nearestClass = c;
+      if (stored->usable) {
+        order.push_back(
+            {compared.coarseBound(*stored) + penalty(probe, *stored, scoring), c, stored.get()});
       }
+    }
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [](const Candidate& a, const Candidate& b) { return a.bound < b.bound; });
+  std::size_t nearestClass = classes.size();
+  float nearest = kInfinity;
+  for (const Candidate& candidate : order) {
+    if (candidate.bound > nearest * kRoundingMargin) break;
+    const float distance = compared.distanceTo(*candidate.stored, scoring, nearest);
+    if (distance < nearest || (distance == nearest && candidate.classIndex < nearestClass)) {
+      nearest = distance;
+      nearestClass = candidate.classIndex;
     }
   }
   if (nearestClass == classes.size()) return best;

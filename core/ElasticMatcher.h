@@ -16,11 +16,12 @@ namespace GestalPrivate {
 // nearest of these seven counts. A class (a gesture, an action) of several templates is
 // as far from a recording as its nearest template, and accepts it within its threshold:
 //   threshold = priorThreshold * (spread / typicalSpread) ^ spreadExponent,
-// where spread is the mean distance between two of the class's own templates (its leave-one-out
-// spread) and typicalSpread stands in for a class of one template. The exponent below 1 shrinks
-// the estimate from a few templates toward the prior. The confidence of a match is the threshold
-// divided by the distance: 1 at the limit of acceptance, 2 at half of it, at most
-// kElasticMaxConfidence.
+// where spread is the class's leave-one-out distance (each template's distance to the nearest of
+// the others, averaged) and typicalSpread stands in for a class of one template. The exponent
+// below 1 shrinks the estimate from a few templates toward the prior: the spread of a few
+// performances in one sitting tells only part of how far later ones will stray. The confidence of a
+// match is the threshold divided by the distance: 1 at the limit of acceptance, 2 at half of it, at
+// most kElasticMaxConfidence.
 struct ElasticScoring {
   float durationWeight;
   float levelWeight;
@@ -32,10 +33,10 @@ struct ElasticScoring {
 
 // Custom gestures: the shape alone, since a gesture drawn larger, faster or with the controller a
 // little tilted is the same gesture.
-inline constexpr ElasticScoring kGestureScoring{0.0f, 0.0f, 10.0f, 1.65f, 1.0f, 0.25f};
+inline constexpr ElasticScoring kGestureScoring{0.0f, 0.0f, 10.0f, 1.76f, 1.0f, 0.35f};
 // Signatures: also how long and how forceful, and at which angle, which are part of a person's
 // way of moving.
-inline constexpr ElasticScoring kSignatureScoring{2.0f, 2.0f, 0.0f, 1.3f, 1.0f, 0.5f};
+inline constexpr ElasticScoring kSignatureScoring{3.0f, 3.0f, 0.0f, 1.4f, 1.0f, 0.75f};
 
 inline constexpr float kElasticMaxConfidence = 100.0f;
 

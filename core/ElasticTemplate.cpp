@@ -70,9 +70,11 @@ ElasticTemplate makeElasticTemplate(const MotionSample& sample) {
     for (uint32_t k = 0; k < kVector; ++k) {
       frame[k] = acceleration[i * kVector + k];
       frame[kVector + k] = kElasticVelocityWeight * velocity[i * kVector + k];
-      frame[2 * kVector + k] = rotation[i * kVector + k];
+      frame[2 * kVector + k] = kElasticRotationWeight * rotation[i * kVector + k];
     }
   }
+  resampleByArea(result.frames.data(), kElasticFrames, kElasticDims, result.segments.data(),
+                 kElasticSegments);
   const float duration = (*last)[kTime] - (*first)[kTime];
   result.durationMs = std::isfinite(duration) && duration > 0.0f ? duration : 0.0f;
   result.usable = true;
