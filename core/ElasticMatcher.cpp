@@ -34,25 +34,27 @@ float penalty(const ElasticTemplate& a, const ElasticTemplate& b, const ElasticS
   return sum;
 }
 
-// The frames of a template as compared: itself, and with a tilt tolerance its six turned copies.
+// The frames of a template as compared: itself, and with a tilt tolerance its two copies turned
+// about the vertical (y) axis, as when the user faces a little aside or the controller is held
+// turned.
 std::vector<ElasticTemplate> variantsOf(const ElasticTemplate& recording,
                                         const ElasticScoring& scoring) {
   std::vector<ElasticTemplate> variants{recording};
   if (scoring.tiltDegrees == 0.0f) return variants;
   const double angle = scoring.tiltDegrees * std::numbers::pi / 180.0;
-  for (uint32_t axis = 0; axis < 3; ++axis) {
-    for (const double turn : {angle, -angle}) {
-      const float c = static_cast<float>(std::cos(turn));
-      const float s = static_cast<float>(std::sin(turn));
-      const uint32_t a = (axis + 1) % 3;
-      const uint32_t b = (axis + 2) % 3;
-      ElasticTemplate& turned = variants.emplace_back(recording);
-      for (uint32_t vector = 0; vector < kValues; vector += 3) {
-        float* v = &turned.frames[vector];
-        const float va = v[a];
-        const float vb = v[b];
-        v[a] = c * va - s * vb;
-        v[b] = s * va + c * vb;
+  for (const double turn : {angle, -angle}) {
+    const float c = static_cast<float>(std::cos(turn));
+    const float s = static_cast<float>(std::sin(turn));
+    ElasticTemplate& turned = variants.emplace_back(recording);
+    // x and z of each of the three vectors.
+    for (uint32_t vector = 0; vector < kElasticDims; vector += 3) {
+      float* x = &turned.frames[vector * kElasticFrames];
+      float* z = &turned.frames[(vector + 2) * kElasticFrames];
+      for (uint32_t i = 0; i < kElasticFrames; ++i) {
+        const float vx = x[i];
+        const float vz = z[i];
+        x[i] = c * vx + s * vz;
+        z[i] = c * vz - s * vx;
       }
     }
   }
@@ -88,16 +90,16 @@ struct Probe {
         allLower[i] = std::min(allLower[i], lower[v * kValues + i]);
       }
     }
-    for (uint32_t segment = 0; segment < kElasticSegments; ++segment) {
-      for (uint32_t k = 0; k < kElasticDims; ++k) {
+    for (uint32_t k = 0; k < kElasticDims; ++k) {
+      for (uint32_t segment = 0; segment < kElasticSegments; ++segment) {
         float top = -kInfinity;
         float bottom = kInfinity;
         for (uint32_t i = segment * kElasticSegment; i < (segment + 1) * kElasticSegment; ++i) {
-          top = std::max(top, allUpper[i * kElasticDims + k]);
-          bottom = std::min(bottom, allLower[i * kElasticDims + k]);
+          top = std::max(top, allUpper[k * kElasticFrames + i]);
+          bottom = std::min(bottom, allLower[k * kElasticFrames + i]);
         }
-        segmentUpper[segment * kElasticDims + k] = top;
-        segmentLower[segment * kElasticDims + k] = bottom;
+        segmentUpper[k * kElasticSegments + segment] = top;
+        segmentLower[k * kElasticSegments + segment] = bottom;
       }
     }
   }

@@ -11,10 +11,10 @@ namespace GestalPrivate {
 // How the elastic matcher scores one kind of recording. The distance of two templates is their
 // warping distance per frame, plus, for signatures, the squared logarithms of the ratios of their
 // durations and levels times the weights. With a tilt tolerance, the first template is also
-// compared turned by that angle, one way and the other, about each of the three axes (all three
-// vectors of a frame turn together, as when the controller is held at another angle), and the
-// nearest of these seven counts. A class (a gesture, an action) of several templates is
-// as far from a recording as its nearest template, and accepts it within its threshold:
+// compared turned by that angle, one way and the other, about the vertical axis (all three vectors
+// of a frame turn together), and the nearest of the three counts. A class (a gesture, an action) of
+// several templates is as far from a recording as its nearest template, and accepts it within its
+// threshold:
 //   threshold = priorThreshold * (spread / typicalSpread) ^ spreadExponent,
 // where spread is the class's leave-one-out distance (each template's distance to the nearest of
 // the others, averaged) and typicalSpread stands in for a class of one template. The exponent

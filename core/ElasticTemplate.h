@@ -10,8 +10,8 @@
 namespace GestalPrivate {
 
 // A recording in the form the elastic matcher compares: kElasticFrames frames of kElasticDims
-// values, whatever the recording's length and rate. Each frame holds, averaged over its stretch of
-// the recording,
+// values (stored value by value, as the kernels take them), whatever the recording's length and
+// rate. Each frame holds, averaged over its stretch of the recording,
 //   0..2  the primary vector, centred on its mean over the recording and scaled to a root mean
 //         square of 1 (so gravity left in, the size and the force of a performance do not count),
 //   3..5  its running sum (the velocity's shape), the straight line from its first to its last
