@@ -28,11 +28,11 @@ void resampleByArea(const float* in, uint32_t count, uint32_t dims, float* out, 
 float centreAndScale(float* series, uint32_t frames, uint32_t dims);
 
 // Dynamic time warping distance of two series of equal length within the band: the smallest sum
-// of frame costs over the warping paths from (0, 0) to (frames - 1, frames - 1)
-// that step by (1, 0), (0, 1) or (1, 1). Returns +infinity as soon as every path is known to
-// exceed `abandonAbove` (pass +infinity to compute it in full), and +infinity for frames of 0 or
-// above kElasticMaxFrames. Exact: when the distance is at most `abandonAbove`, it is the value the
-// full table gives, bit for bit.
+// of frame costs over the warping paths from (0, 0) to (frames - 1, frames - 1) that step by
+// (1, 0), (0, 1) or (1, 1), frame i of `a` being row i. Returns +infinity as soon as every path is
+// known to exceed `abandonAbove` (pass +infinity to compute it in full), and +infinity for frames
+// of 0 or above kElasticMaxFrames. Exact: when the distance is at most `abandonAbove`, it is the
+// value the full table gives, bit for bit.
 float dtwDistance(const float* a, const float* b, uint32_t frames, uint32_t dims, uint32_t band,
                   float abandonAbove);
 

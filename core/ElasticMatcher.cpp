@@ -61,10 +61,10 @@ std::vector<ElasticTemplate> variantsOf(const ElasticTemplate& recording,
   return variants;
 }
 
-// A recording compared with many: its variants, the envelope of each for LB_Keogh, the envelope
-// of them all (one bound for every variant at once) and that envelope by segments (a coarse bound
-// of a few values, against the segment means of the other template: the distance of values from
-// an interval is convex, so the distance of their mean bounds their mean distance).
+// A recording compared with many: its variants, the envelope of each for LB_Keogh, and the
+// envelope of them all by segments (a coarse bound of a few values, against the segment means of
+// the other template: the distance of values from an interval is convex, so the distance of their
+// mean bounds their mean distance).
 struct Probe {
   std::vector<ElasticTemplate> variants;
   std::vector<float> upper;
@@ -124,10 +124,6 @@ struct Probe {
             keoghBound(segmentUpper, segmentLower, stored.segments.data(), kElasticSegments,
                        kElasticDims, limit / static_cast<float>(kElasticSegment)) >
         limit) {
-      return kInfinity;
-    }
-    if (variants.size() > 1 && keoghBound(allUpper, allLower, stored.frames.data(), kElasticFrames,
-                                          kElasticDims, limit) > limit) {
       return kInfinity;
     }
     float nearest = kInfinity;

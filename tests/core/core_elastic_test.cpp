@@ -72,12 +72,13 @@ TEST(ElasticKernels, ResamplingAveragesStretchesAndScalingKeepsTheShape) {
   resampleByArea(in, 3, 1, thirds, 4);
   EXPECT_FLOAT_EQ(thirds[1], (0.25f * 1 + 0.5f * 3) / 0.75f);
 
-  // Two axes, frames (1, 3) and (3, 3): centred (-1, 0), (1, 0); root mean square of the norms 1.
+  // Frames (1, 3) and (3, 3), value by value: centred (-1, 0), (1, 0); root mean square of the
+  // norms 1.
   float pairs[] = {1, 3, 3, 3};
   EXPECT_FLOAT_EQ(centreAndScale(pairs, 2, 2), 1.0f);
   EXPECT_FLOAT_EQ(pairs[0], -1.0f);
-  EXPECT_FLOAT_EQ(pairs[1], 0.0f);
-  EXPECT_FLOAT_EQ(pairs[2], 1.0f);
+  EXPECT_FLOAT_EQ(pairs[1], 1.0f);
+  EXPECT_FLOAT_EQ(pairs[2], 0.0f);
   float still[] = {4, 4, 4};
   EXPECT_EQ(centreAndScale(still, 3, 1), 0.0f);
   EXPECT_EQ(still[0], 0.0f);
@@ -89,7 +90,7 @@ ElasticTemplatePtr randomTemplate(std::mt19937& random) {
   ElasticTemplate made;
   const std::vector<float> steps = randomSeries(random, made.frames.size());
   for (std::size_t i = 0; i < made.frames.size(); ++i) {
-    made.frames[i] = 0.3f * steps[i] + (i >= kElasticDims ? made.frames[i - kElasticDims] : 0.0f);
+    made.frames[i] = 0.3f * steps[i] + (i % kElasticFrames != 0 ? made.frames[i - 1] : 0.0f);
   }
   resampleByArea(made.frames.data(), kElasticFrames, kElasticDims, made.segments.data(),
                  kElasticSegments);

@@ -8,9 +8,10 @@
 
 namespace GestalReference {
 
-// Dynamic time warping by the full frames x frames table, cells outside the band infinite, each
-// cell the sum of absolute differences of its two frames plus the smallest of its three
-// predecessors: the plain form the banded, abandoning kernel must agree with.
+// Dynamic time warping of two series stored value by value, by the full frames x frames table,
+// cells outside the band infinite, each cell the sum of absolute differences of its two frames
+// plus the smallest of its three predecessors: the plain form the banded, abandoning kernel must
+// agree with.
 inline float dtwTable(const float* a, const float* b, uint32_t frames, uint32_t dims,
                       uint32_t band) {
   const float infinity = std::numeric_limits<float>::infinity();
@@ -20,7 +21,9 @@ inline float dtwTable(const float* a, const float* b, uint32_t frames, uint32_t 
     for (uint32_t j = 0; j < frames; ++j) {
       if ((i > j ? i - j : j - i) > band) continue;
       float cost = 0.0f;
-      for (uint32_t k = 0; k < dims; ++k) cost += std::fabs(a[i * dims + k] - b[j * dims + k]);
+      for (uint32_t k = 0; k < dims; ++k) {
+        cost += std::fabs(a[k * frames + i] - b[k * frames + j]);
+      }
       float before = 0.0f;
       if (i > 0 || j > 0) {
         const float up = i > 0 ? at(i - 1, j) : infinity;
