@@ -101,9 +101,9 @@
  * the interface, "1.00"). The same numbers name the shared library file: libgestal.so.1 is major
  * version 1, and every 1.x keeps the interface of 1.0. */
 #define GESTAL_VERSION_MAJOR 1
-#define GESTAL_VERSION_MINOR 0
+#define GESTAL_VERSION_MINOR 1
 #define GESTAL_VERSION_PATCH 0
-#define GESTAL_VERSION_STRING "1.0.0"
+#define GESTAL_VERSION_STRING "1.1.0"
 
 /* GESTAL_API marks the functions of the library. A host defines nothing: on Windows the functions
  * are imported from the DLL (define GESTAL_STATIC when linking a static build instead); the

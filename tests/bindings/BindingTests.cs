@@ -65,7 +65,7 @@ static class BindingTests
 
         Run("versions, signatures and the lock policy", directory =>
         {
-            Equal("1.0.0 1.00", ControllerHelper.LibraryVersion + " " + ControllerHelper.InterfaceVersion,
+            Equal("1.1.0 1.00", ControllerHelper.LibraryVersion + " " + ControllerHelper.InterfaceVersion,
                   "versions");
             using (var helper = new ControllerHelper(directory))
             {

@@ -46,7 +46,7 @@ class Package(unittest.TestCase):
         return g
 
     def test_versions_and_types(self):
-        self.assertEqual((gestal.version(), gestal.interface_version()), ("1.0.0", "1.00"))
+        self.assertEqual((gestal.version(), gestal.interface_version()), ("1.1.0", "1.00"))
         package = os.path.dirname(gestal.__file__)
         self.assertTrue(os.path.isfile(os.path.join(package, "py.typed")))
 

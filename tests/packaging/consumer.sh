@@ -16,7 +16,8 @@ work=$3
 if [ "$mode" = install ]; then
   rm -rf "$work"
   cmake --install "$from" --prefix "$work" > /dev/null
-  soname=$(readelf -d "$work/lib/libgestal.so.1.0.0" | sed -n 's/.*Library soname: \[\(.*\)\]/\1/p')
+  version=$(sed -n 's/^#define GESTAL_VERSION_STRING "\(.*\)"$/\1/p' "$sources/include/gestal.h")
+  soname=$(readelf -d "$work/lib/libgestal.so.$version" | sed -n 's/.*Library soname: \[\(.*\)\]/\1/p')
   [ "$soname" = libgestal.so.1 ] || { echo "soname: '$soname'"; exit 1; }
   [ "$(readlink "$work/lib/libgestal.so")" = libgestal.so.1 ] || { echo "no libgestal.so link"; exit 1; }
   "$work/bin/gestal" --help | grep -q '^Usage: ' || { echo "no working bin/gestal"; exit 1; }

@@ -55,7 +55,7 @@ __all__ = [
     "version",
 ]
 
-__version__ = "1.0.0"
+__version__ = "1.1.0"
 
 
 def version(library: Optional[str] = None) -> str:
