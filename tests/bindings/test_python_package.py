@@ -119,6 +119,30 @@ class Package(unittest.TestCase):
         self.assertEqual((g.is_two_gesture_similar(heart1, heart2),
                           g.is_two_gesture_similar(heart1, down)), (True, False))
 
+    def test_the_elastic_matcher_and_its_minimum_confidence(self):
+        g = self.open("db")
+        heart1, heart2, down = performance("heart-1"), performance("heart-2"), performance("down-1")
+        g.set_custom_gesture(4, [heart1])
+        g.set_matcher(gestal.Matcher.ELASTIC)
+        heart = g.identify_custom_gesture(heart2)
+        self.assertEqual(heart.gesture, 4)
+        self.assertGreaterEqual(heart.confidence, 1.0)
+        self.assertEqual(g.identify_custom_gesture(down), gestal.CustomGestureMatch(None, 0.0))
+        # At 0 the nearest gesture answers, beyond its limit of acceptance.
+        g.set_min_confidence(0)
+        nearest = g.identify_custom_gesture(down)
+        self.assertEqual(nearest.gesture, 4)
+        self.assertLess(nearest.confidence, 1.0)
+        g.set_custom_gesture("down", [down])
+        self.assertEqual(g.identify_custom_gesture(down, named=True),
+                         gestal.CustomGestureMatch("down", 100.0))
+        g.set_matcher(gestal.Matcher.LCS)
+        self.assertIsNone(g.identify_custom_gesture(down).gesture)
+        for refused in (lambda: g.set_matcher(2), lambda: g.set_min_confidence(-1.0),
+                        lambda: g.set_min_confidence(float("nan"))):
+            with self.assertRaises(gestal.EngineError):
+                refused()
+
     def test_one_helper_per_process_and_the_failures(self):
         first = self.open("db")
         second = gestal.Gestal(os.path.join(self.directory, "db/"))  # the same helper

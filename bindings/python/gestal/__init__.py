@@ -34,6 +34,7 @@ from ._types import (
     Identification,
     LibraryNotFoundError,
     LogLevel,
+    Matcher,
 )
 
 __all__ = [
@@ -50,6 +51,7 @@ __all__ = [
     "Identification",
     "LibraryNotFoundError",
     "LogLevel",
+    "Matcher",
     "interface_version",
     "set_log_handler",
     "version",
@@ -193,6 +195,20 @@ class Gestal:
         is 2147483647 failures."""
         if not self._lib.GestalSetLockPolicy(self.handle, max_failed_trials, lock_time_seconds):
             raise EngineError("the library refused the lock policy")
+
+    def set_matcher(self, matcher: Matcher) -> None:
+        """Chooses the matcher of custom gesture and signature identification (LCS, the default,
+        or ELASTIC); either works on what the other stored, so a switch needs no new recordings.
+        docs/recognition.md compares them."""
+        if not self._lib.GestalSetMatcher(self.handle, matcher):
+            raise EngineError("the library refused the matcher %r" % (matcher,))
+
+    def set_min_confidence(self, min_confidence: float) -> None:
+        """The confidence an elastic match needs for an answer, 1.0 by default (the limit of
+        acceptance); 0 answers the nearest gesture or action. Negative values and NaN are
+        refused."""
+        if not self._lib.GestalSetMinConfidence(self.handle, min_confidence):
+            raise EngineError("the library refused the minimum confidence %r" % (min_confidence,))
 
     def add_signature(self, action: int, recording: Recording) -> Enrolment:
         """One performance of the enrolment of `action` (above 0)."""

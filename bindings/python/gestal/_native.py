@@ -84,6 +84,8 @@ SIGNATURES = {
     "ClearTriggerEndKeys": (None, [_vp, _i32]),
     "GestalSetLogHandler": (None, [LOG_HANDLER, _vp]),
     "GestalSetLockPolicy": (_bool, [_vp, _i32, _i32]),
+    "GestalSetMatcher": (_bool, [_vp, _i32]),
+    "GestalSetMinConfidence": (_bool, [_vp, _f32]),
     "GestalVersion": (_cp, []),
 }
 

@@ -32,6 +32,13 @@ class GestureCode(enum.IntEnum):
     DOWN = 1006
 
 
+class Matcher(enum.IntEnum):
+    """Matchers of custom gesture and signature identification (GESTAL_MATCHER_... in gestal.h)."""
+
+    LCS = 0
+    ELASTIC = 1
+
+
 class LogLevel(enum.IntEnum):
     """Levels of the lines the library writes."""
 
