@@ -45,6 +45,14 @@ namespace Gestal
         Down = 1006,
     }
 
+    /// <summary>Matchers of custom gesture and signature identification (the C interface's
+    /// GESTAL_MATCHER_...).</summary>
+    public enum Matcher
+    {
+        Lcs = 0,
+        Elastic = 1,
+    }
+
     /// <summary>Levels of the lines the library writes.</summary>
     public enum LogLevel
     {
@@ -291,6 +299,12 @@ namespace Gestal
         public static extern bool GestalSetLockPolicy(HelperHandle handle, int maxFailedTrials,
                                                       int lockTimeSeconds);
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.U1)]
+        public static extern bool GestalSetMatcher(HelperHandle handle, int matcher);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.U1)]
+        public static extern bool GestalSetMinConfidence(HelperHandle handle, float minConfidence);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern IntPtr GestalVersion();
     }
 
@@ -408,6 +422,29 @@ namespace Gestal
             if (!Native.GestalSetLockPolicy(Handle, maxFailedTrials, lockTimeSeconds))
             {
                 throw new GestalException(ErrorType.EngineFailure, "the lock policy was refused");
+            }
+        }
+
+        /// <summary>Chooses the matcher of custom gesture and signature identification (Lcs, the
+        /// default, or Elastic); either works on what the other stored, so a switch needs no new
+        /// recordings. docs/recognition.md compares them.</summary>
+        public void SetMatcher(Matcher matcher)
+        {
+            if (!Native.GestalSetMatcher(Handle, (int)matcher))
+            {
+                throw new GestalException(ErrorType.EngineFailure, "the matcher " + matcher + " was refused");
+            }
+        }
+
+        /// <summary>The confidence an elastic match needs for an answer, 1.0 by default (the limit
+        /// of acceptance); 0 answers the nearest gesture or action. Negative values and NaN are
+        /// refused.</summary>
+        public void SetMinConfidence(float minConfidence)
+        {
+            if (!Native.GestalSetMinConfidence(Handle, minConfidence))
+            {
+                throw new GestalException(ErrorType.EngineFailure,
+                                          "the minimum confidence " + minConfidence + " was refused");
             }
         }
 

@@ -137,6 +137,31 @@ static class BindingTests
             }
         });
 
+        Run("the elastic matcher and its minimum confidence", directory =>
+        {
+            float[] heart1 = Recording("heart-1"), heart2 = Recording("heart-2"), down = Recording("down-1");
+            using (var helper = new ControllerHelper(directory))
+            {
+                helper.SetCustomGesture(4, heart1);
+                helper.SetMatcher(Matcher.Elastic);
+                CustomGestureMatch<int> heart = helper.IdentifyCustomGesture(heart2);
+                Equal("True 4 True", heart.Matched + " " + heart.Gesture + " " + (heart.Confidence >= 1f),
+                      "heart");
+                CustomGestureMatch<int> refused = helper.IdentifyCustomGesture(down);
+                Equal("False 0", refused.Matched + " " + refused.Confidence, "down refused");
+                // At 0 the nearest gesture answers, beyond its limit of acceptance.
+                helper.SetMinConfidence(0);
+                CustomGestureMatch<int> nearest = helper.IdentifyCustomGesture(down);
+                Equal("True 4 True", nearest.Matched + " " + nearest.Gesture + " " + (nearest.Confidence < 1f),
+                      "nearest");
+                helper.SetMatcher(Matcher.Lcs);
+                Equal(false, helper.IdentifyCustomGesture(down).Matched, "symbols again");
+                Record<GestalException>(() => helper.SetMatcher((Matcher)2), "matcher 2");
+                Record<GestalException>(() => helper.SetMinConfidence(-1), "negative minimum");
+                Record<GestalException>(() => helper.SetMinConfidence(float.NaN), "NaN minimum");
+            }
+        });
+
         Run("one helper per process, failures raised", directory =>
         {
             using (var first = new ControllerHelper(directory))
