@@ -33,7 +33,7 @@ struct ElasticScoring {
 
 // Custom gestures: the shape alone, since a gesture drawn larger, faster or with the controller a
 // little tilted is the same gesture.
-inline constexpr ElasticScoring kGestureScoring{0.0f, 0.0f, 10.0f, 1.76f, 1.0f, 0.35f};
+inline constexpr ElasticScoring kGestureScoring{0.0f, 0.0f, 10.0f, 1.78f, 1.0f, 0.35f};
 // Signatures: also how long and how forceful, and at which angle, which are part of a person's
 // way of moving.
 inline constexpr ElasticScoring kSignatureScoring{3.0f, 3.0f, 0.0f, 1.4f, 1.0f, 0.75f};

@@ -119,6 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         break;
       default:
+        // Either matcher (or a refused value) serves the identifications that follow.
+        GestalSetMatcher(handle, (index + 1) % 3);
+        GestalSetMinConfidence(handle, static_cast<float>(in.take(1)) / 64.0f - 0.5f);
         SetTriggeringMask(handle, in.take(1) % 3, in.take(4), in.take(1) % 3);
         SetTriggerStartKeys(handle, index, in.take(4), index & 1);
         ClearTriggerEndKeys(handle, index);
