@@ -466,9 +466,9 @@ GESTAL_API bool GestalSetLockPolicy(GestalHandle handle, int32_t maxFailedTrials
  *     recording, when its confidence reaches the minimum; two close actions do not fail as
  *     ambiguous, the nearer one is answered. Duration and force count as well as shape. The
  *     failed-trials lock, its records and the error types are the same. An identified recording
- *     is stored as a new signature of the action when the action's newest signature is more than
- *     a day old or when most of its 3 newest signatures accept it alone (the oldest beyond 15 is
- *     removed); the action's strength is never changed.
+ *     is stored as a new signature of the action (the oldest beyond 15 removed) when the action's
+ *     newest signature is more than a day old or when most of its 3 newest signatures accept it
+ *     alone. The action's strength is never changed.
  * Returns false, with one line on stderr, when `handle` is not the current helper handle or
  * `matcher` is neither constant. */
 GESTAL_API bool GestalSetMatcher(GestalHandle handle, int32_t matcher);
