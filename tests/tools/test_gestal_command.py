@@ -57,6 +57,8 @@ class GestalCommandTest(unittest.TestCase):
             self.assertIn("Usage", shown.stdout)
         self.assertFails(gestal("bogus"), 2)
         self.assertFails(gestal("show"), 2, "recording")
+        self.assertFails(gestal("recognise", self.work, self.recording("heart"), "--matcher",
+                                "dtw"), 2, "dtw not in {lcs,elastic}")
         missing = os.path.join(self.work, "missing.csv")
         self.assertFails(gestal("show", missing), 1, "gestal show: " + missing + ": cannot be read")
         self.assertFails(gestal("inspect", missing), 1, missing + ": not a folder")
@@ -159,6 +161,13 @@ class GestalCommandTest(unittest.TestCase):
         strict = gestal("recognise", db, self.recording("heart", 1, 4), "--min-confidence", 9)
         self.assertEqual(strict.returncode, 3)
         self.assertIn("below the minimum 9.00: no gesture", strict.stdout)
+        # The elastic matcher takes the minimum itself: the library answers nothing.
+        elastic = gestal("recognise", db, self.recording("heart", 1, 4), "--matcher", "elastic")
+        self.assertRegex(elastic.stdout, r": gesture 7, confidence \d\.\d{3}\n$")
+        strict = gestal("recognise", db, self.recording("heart", 1, 4), "--matcher", "elastic",
+                        "--min-confidence", 9)
+        self.assertEqual((strict.returncode, strict.stdout),
+                         (3, self.recording("heart", 1, 4) + ": no gesture\n"))
 
         self.assertFails(gestal("verify", db, self.recording("heart")), 1,
                          "gestal_gesture_adaboost: no such model file")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,8 @@ int runPlot(const PlotOptions& options);
 
 int runInspect(const std::string& directory);
 
-// The library's operations through its C interface, on a database directory.
+// The library's operations through its C interface, on a database directory. `matcher` is "lcs"
+// or "elastic", the matcher GestalSetMatcher chooses.
 struct EnrolOptions {
   std::string directory;
   int32_t action = 0;
@@ -55,6 +57,7 @@ struct IdentifyOptions {
   std::string directory;
   std::string recording;
   std::vector<int32_t> actions;
+  std::string matcher = "lcs";
 };
 int runIdentify(const IdentifyOptions& options);
 
@@ -71,7 +74,10 @@ struct RecogniseOptions {
   std::string recording;
   std::vector<std::string> targets;
   bool named = false;
-  double minConfidence = 0.0;
+  std::string matcher = "lcs";
+  // The symbol matcher's answer is checked against it here; the elastic matcher is given it as
+  // its own minimum (1.0 when absent).
+  std::optional<double> minConfidence;
 };
 int runRecognise(const RecogniseOptions& options);
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <iostream>
+#include <optional>
 
 #include "gestal.h"
 #include "tools/gestal/Commands.h"
@@ -36,6 +37,18 @@ GestalHandle openHelper(std::string directory, bool create) {
   GestalHandle handle = GetControllerHelperObject(directory.data(), directory.size());
   if (handle == nullptr) throw ToolError(directory + ": the library cannot open its databases");
   return handle;
+}
+
+// Chooses the matcher of a helper just created (the command line admits only the two names) and,
+// when one is given, the minimum confidence of the elastic matcher.
+void chooseMatcher(GestalHandle handle, const std::string& matcher,
+                   std::optional<double> elasticMinimum = std::nullopt) {
+  const int32_t chosen = matcher == "elastic" ? GESTAL_MATCHER_ELASTIC : GESTAL_MATCHER_LCS;
+  if (!GestalSetMatcher(handle, chosen) ||
+      (elasticMinimum && !GestalSetMinConfidence(handle, static_cast<float>(*elasticMinimum)))) {
+    Shutdown(handle);
+    throw ToolError("matcher " + matcher + ": the library refuses it");
+  }
 }
 
 struct Reply {
@@ -126,6 +139,7 @@ int runEnrol(const EnrolOptions& options) {
 
 int runIdentify(const IdentifyOptions& options) {
   GestalHandle handle = openHelper(options.directory, false);
+  chooseMatcher(handle, options.matcher);
   const std::vector<float> data = flat(readRecording(options.recording));
   reply = Reply{};
   IdentifySignature(handle, data.data(), data.size() / kFields, kFields,
@@ -167,7 +181,13 @@ int runDefine(const DefineOptions& options) {
 }
 
 int runRecognise(const RecogniseOptions& options) {
+  const bool elastic = options.matcher == "elastic";
+  if (elastic && options.minConfidence && !(*options.minConfidence >= 0.0)) {
+    throw ToolError("minimum confidence " + shortest(static_cast<float>(*options.minConfidence)) +
+                    ": the elastic matcher takes 0 or more");
+  }
   GestalHandle handle = openHelper(options.directory, false);
+  chooseMatcher(handle, options.matcher, elastic ? options.minConfidence : std::nullopt);
   const std::vector<float> data = flat(readRecording(options.recording));
   const uint64_t entries = data.size() / kFields;
   bool named = options.named;
@@ -205,8 +225,8 @@ int runRecognise(const RecogniseOptions& options) {
   }
   std::cout << (named ? "\"" + match + "\"" : "gesture " + match) << ", confidence "
             << fixed(confidence, 3);
-  if (confidence < options.minConfidence) {
-    std::cout << ", below the minimum " << fixed(options.minConfidence, 2) << ": no gesture\n";
+  if (!elastic && options.minConfidence && confidence < *options.minConfidence) {
+    std::cout << ", below the minimum " << fixed(*options.minConfidence, 2) << ": no gesture\n";
     return kAnsweredNo;
   }
   std::cout << "\n";

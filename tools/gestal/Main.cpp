@@ -37,6 +37,15 @@ void addConditioningOptions(CLI::App* command, ConditioningChoice& choice) {
   command->add_flag("--keep-time", choice.keepTime, "keep the recorded times (default: from 0 ms)");
 }
 
+// The matcher the library's identifications use, chosen right after the helper is created.
+void addMatcherOption(CLI::App* command, std::string& matcher) {
+  command
+      ->add_option("--matcher", matcher,
+                   "lcs: the symbol matcher the library starts with; elastic: the elastic matcher")
+      ->check(CLI::IsMember({"lcs", "elastic"}))
+      ->capture_default_str();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,6 +104,7 @@ int main(int argc, char** argv) {
   id->add_option("directory", identify.directory, "database directory")->required();
   id->add_option("recording", identify.recording, "performance to identify")->required();
   id->add_option("-a,--action", identify.actions, "candidate actions (default: all)");
+  addMatcherOption(id, identify.matcher);
   commands.emplace_back(id, [&] { return runIdentify(identify); });
 
   DefineOptions define;
@@ -112,9 +122,10 @@ int main(int argc, char** argv) {
   r->add_option("recording", recognise.recording, "performance to identify")->required();
   r->add_option("-t,--target", recognise.targets, "candidate gestures (default: all indexes)");
   r->add_flag("--named", recognise.named, "identify among named gestures");
+  addMatcherOption(r, recognise.matcher);
   r->add_option("--min-confidence", recognise.minConfidence,
-                "answer no gesture below this confidence (1.2 keeps out most undefined gestures)")
-      ->capture_default_str();
+                "lcs: answer no gesture below this confidence (1.2 keeps out most undefined "
+                "gestures); elastic: the library's minimum (default 1.0, 0 answers the nearest)");
   commands.emplace_back(r, [&] { return runRecognise(recognise); });
 
   VerifyOptions verify;
