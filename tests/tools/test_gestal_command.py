@@ -108,6 +108,11 @@ class GestalCommandTest(unittest.TestCase):
         self.assertEqual(same.returncode, 0, same.stderr)
         self.assertIn("  pair level: 0", same.stdout)
         self.assertIn("  identification and similarity, level 4: score 1.761  match", same.stdout)
+        elastic = same.stdout.splitlines()[12:16]
+        self.assertEqual(elastic, [
+            "elastic matcher:", "  gesture distance: 1.069",
+            "  similarity at the typical threshold 1.78: confidence 1.666  similar (minimum 1.0)",
+            "  signature distance (duration and force counted): 1.189"])
         common, first, second = map(int, re.search(
             r"m/s\^2\): (\d+) common symbols of (\d+) and (\d+)", same.stdout).groups())
         rows = [line[4:] for line in same.stdout.splitlines() if line.startswith("  A ")]
@@ -116,6 +121,8 @@ class GestalCommandTest(unittest.TestCase):
         self.assertEqual(len("".join(rows).replace("-", "")), first)
         other = gestal("compare", self.recording("heart"), self.recording("zigzag"))
         self.assertIn("  pair level: none (no match even at level 4)", other.stdout)
+        self.assertIn("  similarity at the typical threshold 1.78: confidence 0.447  not similar "
+                      "(minimum 1.0)", other.stdout)
 
         svg = os.path.join(self.work, "plot.svg")
         plotted = gestal("plot", self.recording("heart", 1, 1), self.recording("heart", 1, 2),

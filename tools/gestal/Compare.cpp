@@ -1,8 +1,11 @@
+#include <cmath>
 #include <iostream>
 
+#include "core/ElasticMatcher.h"
 #include "core/Exceptions.h"
 #include "core/GSEnginePreferenceParameters.h"
 #include "core/GestalCore.h"
+#include "core/Matcher.h"
 #include "tools/gestal/Commands.h"
 #include "tools/gestal/Common.h"
 #include "tools/gestal/Symbols.h"
@@ -46,6 +49,11 @@ int32_t pairLevel(const MotionSample& a, const MotionSample& b, uint32_t type) {
   return matches(4) ? 4 : -1;
 }
 
+std::string distanceText(float distance) {
+  return std::isfinite(distance) ? fixed(distance, 3)
+                                 : std::string("none (A or B has too little motion to compare)");
+}
+
 }  // namespace
 
 int runCompare(const std::string& firstPath, const std::string& secondPath) {
@@ -72,6 +80,22 @@ int runCompare(const std::string& firstPath, const std::string& secondPath) {
   out << "  identification and similarity, level 4: "
       << describe(compareAt(a, b, kCustomLevel, kCustomSignType)) << "\n";
   out << "  existence test, level 2: " << describe(compareAt(a, b, 2, kCustomSignType)) << "\n";
+
+  // IsTwoGestureSimilar takes A as a gesture of one sample, which gets the typical threshold, and
+  // asks for the matcher's default minimum.
+  const ElasticTemplate elasticA = makeElasticTemplate(a);
+  const ElasticTemplate elasticB = makeElasticTemplate(b);
+  const float gestureDistance = elasticDistance(elasticA, elasticB, kGestureScoring);
+  const float confidence = elasticConfidence(kGestureScoring.priorThreshold, gestureDistance);
+  const float minimum = MatcherChoice{}.minConfidence;
+  out << "elastic matcher:\n";
+  out << "  gesture distance: " << distanceText(gestureDistance) << "\n";
+  out << "  similarity at the typical threshold " << fixed(kGestureScoring.priorThreshold, 2)
+      << ": confidence " << fixed(confidence, 3)
+      << (confidence >= minimum ? "  similar" : "  not similar") << " (minimum "
+      << fixed(minimum, 1) << ")\n";
+  out << "  signature distance (duration and force counted): "
+      << distanceText(elasticDistance(elasticA, elasticB, kSignatureScoring)) << "\n";
 
   const Thresholds thresholds = comparisonThresholds(kCustomLevel, kCustomSignType);
   const std::string first = symbolString(timedSymbols(a, thresholds));
