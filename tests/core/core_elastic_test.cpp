@@ -149,12 +149,17 @@ TEST(ElasticMatcher, PrunedSearchGivesTheExhaustiveAnswer) {
         }
       }
     }
-    const float confidence = elasticConfidence(classes[nearestClass].threshold, nearest);
+    // With no class left, nothing matches and the distance stays infinite.
+    const float confidence = nearestClass < classes.size()
+                                 ? elasticConfidence(classes[nearestClass].threshold, nearest)
+                                 : 0.0f;
     for (float minimum : {0.0f, confidence, std::nextafter(confidence, kInfinity)}) {
       const ElasticMatch match = bestElasticMatch(*probe, classes, scoring, minimum);
       EXPECT_EQ(match.distance, nearest) << trial;
       EXPECT_EQ(match.confidence, confidence) << trial;
-      EXPECT_EQ(match.index, confidence >= minimum ? nearestClass : classes.size()) << trial;
+      EXPECT_EQ(match.index,
+                confidence >= minimum && confidence > 0.0f ? nearestClass : classes.size())
+          << trial;
     }
   }
 }
