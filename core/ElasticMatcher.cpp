@@ -69,8 +69,6 @@ struct Probe {
   std::vector<ElasticTemplate> variants;
   std::vector<float> upper;
   std::vector<float> lower;
-  float allUpper[kValues];
-  float allLower[kValues];
   float segmentUpper[kElasticSegments * kElasticDims];
   float segmentLower[kElasticSegments * kElasticDims];
 
@@ -78,28 +76,17 @@ struct Probe {
       : variants(variantsOf(recording, scoring)),
         upper(variants.size() * kValues),
         lower(variants.size() * kValues) {
+    std::fill(std::begin(segmentUpper), std::end(segmentUpper), -kInfinity);
+    std::fill(std::begin(segmentLower), std::end(segmentLower), kInfinity);
     for (std::size_t v = 0; v < variants.size(); ++v) {
+      const float* top = &upper[v * kValues];
+      const float* bottom = &lower[v * kValues];
       keoghEnvelope(variants[v].frames.data(), kElasticFrames, kElasticDims, kElasticBand,
                     &upper[v * kValues], &lower[v * kValues]);
-    }
-    for (uint32_t i = 0; i < kValues; ++i) {
-      allUpper[i] = upper[i];
-      allLower[i] = lower[i];
-      for (std::size_t v = 1; v < variants.size(); ++v) {
-        allUpper[i] = std::max(allUpper[i], upper[v * kValues + i]);
-        allLower[i] = std::min(allLower[i], lower[v * kValues + i]);
-      }
-    }
-    for (uint32_t k = 0; k < kElasticDims; ++k) {
-      for (uint32_t segment = 0; segment < kElasticSegments; ++segment) {
-        float top = -kInfinity;
-        float bottom = kInfinity;
-        for (uint32_t i = segment * kElasticSegment; i < (segment + 1) * kElasticSegment; ++i) {
-          top = std::max(top, allUpper[k * kElasticFrames + i]);
-          bottom = std::min(bottom, allLower[k * kElasticFrames + i]);
-        }
-        segmentUpper[k * kElasticSegments + segment] = top;
-        segmentLower[k * kElasticSegments + segment] = bottom;
+      for (uint32_t i = 0; i < kValues; ++i) {
+        const uint32_t segment = i / kElasticSegment;  // a segment never spans two values
+        segmentUpper[segment] = std::max(segmentUpper[segment], top[i]);
+        segmentLower[segment] = std::min(segmentLower[segment], bottom[i]);
       }
     }
   }
@@ -119,13 +106,6 @@ struct Probe {
     if (extra > abandonAbove) return kInfinity;
     const float scale = static_cast<float>(kElasticFrames);
     const auto limitOf = [&](float bound) { return (bound - extra) * scale * kRoundingMargin; };
-    const float limit = limitOf(abandonAbove);
-    if (static_cast<float>(kElasticSegment) *
-            keoghBound(segmentUpper, segmentLower, stored.segments.data(), kElasticSegments,
-                       kElasticDims, limit / static_cast<float>(kElasticSegment)) >
-        limit) {
-      return kInfinity;
-    }
     float nearest = kInfinity;
     for (std::size_t v = 0; v < variants.size(); ++v) {
       const float bound = std::min(abandonAbove, nearest);

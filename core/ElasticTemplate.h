@@ -28,6 +28,7 @@ inline constexpr float kElasticRotationWeight = 2.0f;
 // The frames averaged by runs of kElasticSegment, for a first, coarse bound of a distance.
 inline constexpr uint32_t kElasticSegment = 4;
 inline constexpr uint32_t kElasticSegments = kElasticFrames / kElasticSegment;
+static_assert(kElasticFrames % kElasticSegment == 0, "segments cover the frames exactly");
 // Frames pair with frames at most this far away: a fifth of the recording.
 inline constexpr uint32_t kElasticBand = 6;
 
