@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 
+#include "core/Clock.h"
 #include "core/Exceptions.h"
 #include "core/GSEnginePreferenceParameters.h"
 #include "gestures/GestalGestureRecognition.h"
@@ -53,6 +54,24 @@ class ScratchDirectory {
 
  private:
   std::string path_;
+};
+
+// Identification learns and picks templates by their time stamps; performances stored in the
+// same millisecond would tie, and which of them counts as newest would follow the machine's
+// speed. While one lives, every reading of the clock is one millisecond after the last, from a
+// fixed start, so a run gives the same figures on every machine.
+class SteppedClock {
+ public:
+  SteppedClock() : previous_(setTickSource(&step)) { millis_ = kStart; }
+  ~SteppedClock() { setTickSource(previous_); }
+  SteppedClock(const SteppedClock&) = delete;
+  SteppedClock& operator=(const SteppedClock&) = delete;
+
+ private:
+  static constexpr int64_t kStart = 1767225600000;  // 2026-01-01, in ms
+  static int64_t step() { return ++millis_ * 10000; }
+  static inline int64_t millis_ = kStart;
+  TickSource previous_;
 };
 
 // File names give the performer and the order: USER-REP, or USER-SESSION-REP.
@@ -373,6 +392,7 @@ class Evaluator {
   void signatures(MatcherResults& results, const MatcherChoice& choice,
                   std::map<int32_t, std::size_t>* refusals) {
     const GSEnginePreferenceParameters profile;
+    const SteppedClock clock;
     for (std::size_t u = 0; u < corpus_.users.size(); ++u) {
       ScratchDirectory directory;
       GestalDB db(profile, directory.path());
