@@ -222,7 +222,11 @@ class GestalCommandTest(unittest.TestCase):
         self.assertEqual([td.text for td in summary.findall("tr")[1]],
                          ["custom gestures: user-dependent accuracy"] + ["100.0 %"] * 4)
         self.assertEqual([t.get("class") for t in tables],
-                         ["rejection", "rejection"] + ["confusion"] * 4)
+                         ["rejection", "rejection", "signatures"] + ["confusion"] * 4)
+        signatures = root.find(".//table[@class='signatures']")
+        # With no minimum every try is accepted, the other users' included.
+        self.assertEqual([td.text for td in signatures.findall("tr")[1]],
+                         ["0.00"] + ["100.0 %"] * 4)
         confusion = root.findall(".//table[@class='confusion']")[0]
         self.assertEqual([th.text for th in confusion.find("tr")],
                          [None, "circle", "heart", "signature", "zigzag", "none"])

@@ -323,18 +323,28 @@ class Evaluator {
     }
   }
 
-  // Each matcher enrols into a store of its own, since identification learns into it; the
-  // enrolments are the same, so their refusals are counted once.
+  // Each run enrols into a store of its own, since identification learns into it; the enrolments
+  // are the same, so their refusals are counted once. The elastic matcher runs once per quoted
+  // cutoff, its own acceptance giving the summary's figures.
   void signatures(VariantResults& results) {
-    const MatcherChoice choices[kMatchers] = {{Matcher::Lcs, 0.0f},
-                                              {Matcher::Elastic, kElasticDefault}};
-    for (std::size_t m = 0; m < kMatchers; ++m) {
-      signatures(results.matchers[m], choices[m], m == kSymbols ? &results.refusals : nullptr);
+    MatcherResults& symbols = results.matchers[kSymbols];
+    signatures(symbols, {Matcher::Lcs, 0.0f}, &results.refusals);
+    MatcherResults& elastic = results.matchers[kElastic];
+    for (float cutoff : elastic.quotedCutoffs) {
+      MatcherResults run;
+      signatures(run, {Matcher::Elastic, cutoff}, nullptr);
+      elastic.signatureCurve.push_back({cutoff, run.genuine, run.impostor});
+      if (cutoff == elastic.defaultCutoff) {
+        elastic.enrolled = run.enrolled;
+        elastic.genuine = run.genuine;
+        elastic.impostor = run.impostor;
+      }
     }
   }
 
-  // Identifications one variant makes, for the progress count.
-  std::size_t steps() const {
+  // Identifications one variant makes, for the progress count, with `signatureRuns` runs of the
+  // signature protocol.
+  std::size_t steps(std::size_t signatureRuns) const {
     const std::size_t perRun = identifiedPerRun();
     std::size_t impostors = 0;
     for (std::size_t u = 0; u < corpus_.users.size(); ++u) {
@@ -346,7 +356,9 @@ class Evaluator {
       }
     }
     const std::size_t openRuns = openSetDefined() == 0 ? 0 : corpus_.gestures.size();
-    return kMatchers * ((3 + openRuns) * perRun + (options_.customOnly ? 0 : perRun + impostors));
+    const std::size_t signatureSteps =
+        options_.customOnly ? 0 : signatureRuns * (perRun + impostors);
+    return kMatchers * (3 + openRuns) * perRun + signatureSteps;
   }
 
  private:
@@ -561,6 +573,24 @@ void printSummary(std::ostream& out, const EvalSummary& summary) {
       }
     }
   }
+  if (summary.signatures && !summary.variants.empty()) {
+    const MatcherResults& elastic = summary.variants.front().matchers[kElastic];
+    out << "\nsignatures, " << elastic.name
+        << ", by minimum confidence: own identified % / others accepted %\n";
+    out << padded("minimum", 16);
+    for (const VariantResults& variant : summary.variants) out << padded(variant.name, kCurveCell);
+    out << "\n";
+    for (std::size_t i = 0; i < elastic.signatureCurve.size(); ++i) {
+      out << padded(cutoffLabel(elastic, elastic.signatureCurve[i].cutoff), 16);
+      for (const VariantResults& variant : summary.variants) {
+        const SignatureTradeOff& point = variant.matchers[kElastic].signatureCurve[i];
+        out << padded(
+            percentText(point.genuine.percent()) + " / " + percentText(point.impostor.percent()),
+            kCurveCell);
+      }
+      out << "\n";
+    }
+  }
   for (const Column& column : shown) {
     out << "\ncustom gestures, user-dependent, " << column.matcher->name << ", "
         << column.variant->name << " (rows: performed, columns: identified)\n";
@@ -717,7 +747,6 @@ int runEval(const EvalOptions& options) {
   for (const GestalConditioning::Options* variant : variants) {
     setVariant(corpus, variant);
     Evaluator evaluator(corpus, options, progress);
-    progress.expect(evaluator.steps());
     VariantResults results;
     results.name = variant ? "conditioned" : "raw";
     results.matchers.resize(kMatchers);
@@ -733,6 +762,7 @@ int runEval(const EvalOptions& options) {
     elastic.confidentCutoff = elasticCutoff;
     elastic.quotedCutoffs =
         quoted({0.0f, 0.8f, 0.9f, kElasticDefault, 1.25f, 1.5f, 2.0f, elasticCutoff});
+    progress.expect(evaluator.steps(1 + elastic.quotedCutoffs.size()));
     summary.identified = evaluator.identifiedPerRun();
     summary.openSetDefined = evaluator.openSetDefined();
     evaluator.customGestures(results);

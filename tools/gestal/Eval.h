@@ -41,6 +41,14 @@ CurvePoint curvePoint(const OpenSetAnswers& open, double cutoff);
 // `points`.
 std::vector<CurvePoint> rejectionCurve(const OpenSetAnswers& open, std::size_t points);
 
+// Signatures identified at one minimum confidence: the user's own later performances identified,
+// and other users' performances of the same gestures accepted.
+struct SignatureTradeOff {
+  float cutoff = 0;
+  Tally genuine;
+  Tally impostor;
+};
+
 // One matcher on one input variant.
 struct MatcherResults {
   std::string name;  // "symbols" or "elastic"
@@ -62,8 +70,11 @@ struct MatcherResults {
   std::vector<std::vector<std::size_t>> confusion;
   OpenSetAnswers openSet;
   Tally enrolled;
-  Tally genuine;
-  Tally impostor;
+  Tally genuine;   // at the matcher's own acceptance
+  Tally impostor;  // at the matcher's own acceptance
+  // The elastic matcher's signature runs, one per quoted cutoff (what identification learns depends
+  // on the minimum, so each is a run of its own); empty for the symbol matcher.
+  std::vector<SignatureTradeOff> signatureCurve;
 };
 
 // A quoted cutoff in words: "none" for the symbol matcher's own acceptance, "(default)" marking

@@ -114,6 +114,36 @@ std::string rejection(const EvalSummary& summary) {
                            "Open set: precision against recall");
 }
 
+// The elastic matcher's signature runs, one row per quoted minimum confidence.
+std::string signatureTradeOff(const EvalSummary& summary) {
+  const MatcherResults& first = summary.variants.front().matchers.back();
+  std::string html =
+      "<h2>Signatures</h2>\n<p>" +
+      xmlEscape(
+          "Each user enrols every gesture as an action and performs it in the later "
+          "sessions; other users' performances of the same gesture are tried against it. "
+          "Each minimum confidence is a run of its own, since what identification learns "
+          "depends on it.") +
+      "</p>\n<table class=\"signatures\">\n<caption>" +
+      xmlEscape("Signatures, " + first.name + ", by minimum confidence") + "</caption>\n<tr>" +
+      cell("th", "minimum");
+  for (const VariantResults& variant : summary.variants) {
+    html += cell("th", variant.name + " own identified") +
+            cell("th", variant.name + " others accepted");
+  }
+  html += "</tr>\n";
+  for (std::size_t i = 0; i < first.signatureCurve.size(); ++i) {
+    html += "<tr>" + cell("td", cutoffLabel(first, first.signatureCurve[i].cutoff));
+    for (const VariantResults& variant : summary.variants) {
+      const SignatureTradeOff& point = variant.matchers.back().signatureCurve[i];
+      html += cell("td", percentText(point.genuine.percent())) +
+              cell("td", percentText(point.impostor.percent()));
+    }
+    html += "</tr>\n";
+  }
+  return html + "</table>\n";
+}
+
 }  // namespace
 
 std::string evalReport(const EvalSummary& summary) {
@@ -153,6 +183,7 @@ std::string evalReport(const EvalSummary& summary) {
       "<h2>Figures</h2>\n" + barChart(names, groups, "Both matchers, raw and conditioned input");
 
   if (summary.openSetDefined > 0) html += rejection(summary);
+  if (summary.signatures) html += signatureTradeOff(summary);
 
   html += "<h2>Confusion</h2>\n";
   for (const Column& column : shown) html += confusionTable(summary, column);
