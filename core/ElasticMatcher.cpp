@@ -19,6 +19,17 @@ constexpr float kRoundingMargin = 1.001f;
 // identical templates (spread 0) or one wild template still give a usable threshold.
 constexpr float kSpreadRange = 16.0f;
 
+// The prior and the typical spread of a scoring are those of templates whose secondary vector
+// holds still. Where it turns, its frames add to every distance, and both grow by this factor:
+// the rotation counted at half its weight, since turning rates vary less between performances of
+// one motion than the weight they are given for telling motions apart.
+constexpr float kTurningUnit =
+    1.0f + 0.5f * kElasticRotationWeight / (1.0f + kElasticVelocityWeight);
+
+float unitOf(bool turning) {
+  return turning ? kTurningUnit : 1.0f;
+}
+
 float squaredLogRatio(float a, float b) {
   if (!(a > 0.0f) || !(b > 0.0f)) return 0.0f;
   const float ratio = std::log(a / b);
@@ -148,12 +159,21 @@ float elasticThreshold(std::span<const ElasticTemplatePtr> templates,
     }
   }
   double sum = 0.0;
-  for (float distance : nearest) sum += distance;
-  const float spread =
-      usable.size() < 2 ? scoring.typicalSpread : static_cast<float>(sum / usable.size());
-  const float relative =
-      std::clamp(spread / scoring.typicalSpread, 1.0f / kSpreadRange, kSpreadRange);
-  return scoring.priorThreshold * std::pow(relative, scoring.spreadExponent);
+  std::size_t turning = 0;
+  for (std::size_t i = 0; i < usable.size(); ++i) {
+    sum += nearest[i];
+    if (usable[i]->turning) ++turning;
+  }
+  // A class of both kinds (a controller swapped for one without a gyroscope) takes the majority's.
+  const float unit = unitOf(2 * turning > usable.size());
+  const float typical = scoring.typicalSpread * unit;
+  const float spread = usable.size() < 2 ? typical : static_cast<float>(sum / usable.size());
+  const float relative = std::clamp(spread / typical, 1.0f / kSpreadRange, kSpreadRange);
+  return scoring.priorThreshold * unit * std::pow(relative, scoring.spreadExponent);
+}
+
+float elasticSingleThreshold(const ElasticTemplate& stored, const ElasticScoring& scoring) {
+  return stored.usable ? scoring.priorThreshold * unitOf(stored.turning) : 0.0f;
 }
 
 float elasticConfidence(float threshold, float distance) {

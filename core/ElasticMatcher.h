@@ -17,7 +17,9 @@ namespace GestalPrivate {
 // threshold:
 //   threshold = priorThreshold * (spread / typicalSpread) ^ spreadExponent,
 // where spread is the class's leave-one-out distance (each template's distance to the nearest of
-// the others, averaged) and typicalSpread stands in for a class of one template. The exponent
+// the others, averaged) and typicalSpread stands in for a class of one template. Both constants are
+// those of templates whose secondary vector holds still; for a class of mostly turning templates,
+// whose distances are larger, both grow by one factor (see kTurningUnit). The exponent
 // below 1 shrinks the estimate from a few templates toward the prior: the spread of a few
 // performances in one sitting tells only part of how far later ones will stray. The confidence of a
 // match is the threshold divided by the distance: 1 at the limit of acceptance, 2 at half of it, at
@@ -48,6 +50,10 @@ float elasticDistance(const ElasticTemplate& a, const ElasticTemplate& b,
 // usable.
 float elasticThreshold(std::span<const ElasticTemplatePtr> templates,
                        const ElasticScoring& scoring);
+
+// The threshold of a class of `stored` alone, as elasticThreshold gives it: the prior, for a
+// turning template grown as its distances grow; 0 when it is not usable.
+float elasticSingleThreshold(const ElasticTemplate& stored, const ElasticScoring& scoring);
 
 // threshold / distance, capped at kElasticMaxConfidence; 0 for an infinite distance.
 float elasticConfidence(float threshold, float distance);

@@ -67,9 +67,9 @@ ElasticTemplate makeElasticTemplate(const MotionSample& sample) {
   centreAndScale(velocity, kElasticFrames, kVector);
   resampleByArea(secondary.data(), count, kVector, rotation, kElasticFrames);
   // A secondary vector that holds still (or is absent) stays all 0 after centring.
-  if (!std::isfinite(centreAndScale(rotation, kElasticFrames, kVector))) {
-    std::fill(rotation, rotation + kVector * kElasticFrames, 0.0f);
-  }
+  const float turningLevel = centreAndScale(rotation, kElasticFrames, kVector);
+  if (!std::isfinite(turningLevel)) std::fill(rotation, rotation + kVector * kElasticFrames, 0.0f);
+  result.turning = std::isfinite(turningLevel) && turningLevel > 0.0f;
   for (uint32_t v = 0; v < kVector * kElasticFrames; ++v) {
     velocity[v] *= kElasticVelocityWeight;
     rotation[v] *= kElasticRotationWeight;

@@ -37,6 +37,7 @@ struct ElasticTemplate {
   std::array<float, kElasticSegments * kElasticDims> segments{};
   float durationMs = 0.0f;  // from the first to the last reading used; 0 when time does not advance
   float level = 0.0f;       // root mean square of the primary vector around its mean
+  bool turning = false;     // the secondary vector moves (its values are not all 0)
   // False for a recording that cannot be compared: fewer than two readings with a finite, non-zero
   // primary vector, or no motion at all. Such a template matches nothing.
   bool usable = false;

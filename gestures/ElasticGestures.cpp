@@ -65,10 +65,11 @@ CustomGestureResult ElasticGestures::identify(const std::string& nameSpace,
 
 bool ElasticGestures::similar(const MotionSample& first, const MotionSample& second,
                               float minConfidence) {
-  const float distance =
-      elasticDistance(makeElasticTemplate(first), makeElasticTemplate(second), kGestureScoring);
+  const ElasticTemplate stored = makeElasticTemplate(first);
+  const float distance = elasticDistance(stored, makeElasticTemplate(second), kGestureScoring);
   return distance < std::numeric_limits<float>::infinity() &&
-         elasticConfidence(kGestureScoring.priorThreshold, distance) >= minConfidence;
+         elasticConfidence(elasticSingleThreshold(stored, kGestureScoring), distance) >=
+             minConfidence;
 }
 
 }  // namespace GestalPrivate

@@ -457,10 +457,12 @@ GESTAL_API bool GestalSetLockPolicy(GestalHandle handle, int32_t maxFailedTrials
  *     divided by the distance: 1.0 at the limit of acceptance, 2.0 at half of it, at most 100. Each
  *     gesture's threshold comes from the spread of its own samples, so the same confidence means
  *     the same certainty for every gesture; a gesture with one sample gets a typical threshold.
+ *     Recordings whose secondary vector turns (a gyroscope) differ more, and get thresholds
+ *     grown to match (docs/recognition.md).
  *     Gestures stored again (by this helper or another process) are seen at the next call.
  *   - IsCustomGestureExisted is true when IdentifyCustomGesture without targets would answer a
- *     gesture; IsTwoGestureSimilar when the second recording is within the typical threshold of
- *     the first.
+ *     gesture; IsTwoGestureSimilar when the second recording is within the threshold of the
+ *     first taken as a gesture of one sample.
  *   - IdentifySignature answers the action among the candidates (all actions when there are none)
  *     with at least 3 stored signatures whose newest signatures (up to 15) are nearest to the
  *     recording, when its confidence reaches the minimum; two close actions do not fail as

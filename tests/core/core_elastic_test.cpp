@@ -224,6 +224,22 @@ TEST(ElasticMatcher, ThresholdFollowsTheClassSpreadWithinItsRange) {
   // Identical templates are held to the narrowest threshold the range allows, not to 0.
   EXPECT_FLOAT_EQ(elasticThreshold(std::vector{a, a}, scoring),
                   scoring.priorThreshold * std::pow(1.0f / 16.0f, scoring.spreadExponent));
+  EXPECT_EQ(elasticSingleThreshold(*a, scoring), scoring.priorThreshold);
+  EXPECT_EQ(elasticSingleThreshold(*unusable, scoring), 0.0f);
+
+  // Turning templates: prior and typical spread both grow by 1 + 0.5 * 2 / 1.6, the majority of
+  // a class deciding.
+  ElasticTemplate turningA = *a, turningB = *b;
+  turningA.turning = turningB.turning = true;
+  const auto turnA = std::make_shared<const ElasticTemplate>(turningA);
+  const auto turnB = std::make_shared<const ElasticTemplate>(turningB);
+  const float unit = 1.625f;
+  EXPECT_FLOAT_EQ(elasticSingleThreshold(turningA, scoring), scoring.priorThreshold * unit);
+  EXPECT_FLOAT_EQ(elasticThreshold(std::vector{turnA, turnB}, scoring),
+                  scoring.priorThreshold * unit *
+                      std::pow(spread / (scoring.typicalSpread * unit), scoring.spreadExponent));
+  EXPECT_FLOAT_EQ(elasticThreshold(std::vector{turnA, b, b}, scoring),
+                  elasticThreshold(std::vector{a, b, b}, scoring));
 
   EXPECT_EQ(elasticConfidence(2.0f, 4.0f), 0.5f);
   EXPECT_EQ(elasticConfidence(2.0f, 0.0f), kElasticMaxConfidence);
@@ -275,7 +291,12 @@ TEST(ElasticTemplate, KeepsTheShapeAndSetsSizeAndTimeAside) {
   const ElasticTemplate noisyGyro =
       makeElasticTemplate({{0, 1, 0, 0, nan, 0, 0, 0, 0, 1}, {10, -1, 0, 0, 1, 0, 0, 0, 0, 1}});
   EXPECT_TRUE(noisyGyro.usable);
+  EXPECT_TRUE(noisyGyro.turning);
   for (float value : noisyGyro.frames) EXPECT_TRUE(std::isfinite(value));
+  EXPECT_TRUE(original.turning);
+  EXPECT_FALSE(
+      makeElasticTemplate({{0, 1, 0, 0, 0, 0, 0, 0, 0, 1}, {10, -1, 0, 0, 0, 0, 0, 0, 0, 1}})
+          .turning);
 }
 
 }  // namespace

@@ -111,7 +111,7 @@ class GestalCommandTest(unittest.TestCase):
         elastic = same.stdout.splitlines()[12:16]
         self.assertEqual(elastic, [
             "elastic matcher:", "  gesture distance: 1.069",
-            "  similarity at the typical threshold 1.78: confidence 1.666  similar (minimum 1.0)",
+            "  similarity at the one-sample threshold 2.89: confidence 2.707  similar (minimum 1.0)",
             "  signature distance (duration and force counted): 1.189"])
         common, first, second = map(int, re.search(
             r"m/s\^2\): (\d+) common symbols of (\d+) and (\d+)", same.stdout).groups())
@@ -121,7 +121,7 @@ class GestalCommandTest(unittest.TestCase):
         self.assertEqual(len("".join(rows).replace("-", "")), first)
         other = gestal("compare", self.recording("heart"), self.recording("zigzag"))
         self.assertIn("  pair level: none (no match even at level 4)", other.stdout)
-        self.assertIn("  similarity at the typical threshold 1.78: confidence 0.447  not similar "
+        self.assertIn("  similarity at the one-sample threshold 2.89: confidence 0.726  not similar "
                       "(minimum 1.0)", other.stdout)
 
         svg = os.path.join(self.work, "plot.svg")

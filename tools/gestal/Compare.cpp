@@ -86,14 +86,14 @@ int runCompare(const std::string& firstPath, const std::string& secondPath) {
   const ElasticTemplate elasticA = makeElasticTemplate(a);
   const ElasticTemplate elasticB = makeElasticTemplate(b);
   const float gestureDistance = elasticDistance(elasticA, elasticB, kGestureScoring);
-  const float confidence = elasticConfidence(kGestureScoring.priorThreshold, gestureDistance);
+  const float single = elasticSingleThreshold(elasticA, kGestureScoring);
+  const float confidence = elasticConfidence(single, gestureDistance);
   const float minimum = MatcherChoice{}.minConfidence;
   out << "elastic matcher:\n";
   out << "  gesture distance: " << distanceText(gestureDistance) << "\n";
-  out << "  similarity at the typical threshold " << fixed(kGestureScoring.priorThreshold, 2)
-      << ": confidence " << fixed(confidence, 3)
-      << (confidence >= minimum ? "  similar" : "  not similar") << " (minimum "
-      << fixed(minimum, 1) << ")\n";
+  out << "  similarity at the one-sample threshold " << fixed(single, 2) << ": confidence "
+      << fixed(confidence, 3) << (confidence >= minimum ? "  similar" : "  not similar")
+      << " (minimum " << fixed(minimum, 1) << ")\n";
   out << "  signature distance (duration and force counted): "
       << distanceText(elasticDistance(elasticA, elasticB, kSignatureScoring)) << "\n";
 
