@@ -81,7 +81,7 @@ int runCompare(const std::string& firstPath, const std::string& secondPath) {
       << describe(compareAt(a, b, kCustomLevel, kCustomSignType)) << "\n";
   out << "  existence test, level 2: " << describe(compareAt(a, b, 2, kCustomSignType)) << "\n";
 
-  // IsTwoGestureSimilar takes A as a gesture of one sample, which gets the typical threshold, and
+  // IsTwoGestureSimilar takes A as a gesture of one sample, with its one-sample threshold, and
   // asks for the matcher's default minimum.
   const ElasticTemplate elasticA = makeElasticTemplate(a);
   const ElasticTemplate elasticB = makeElasticTemplate(b);
