@@ -148,6 +148,7 @@ float elasticThreshold(std::span<const ElasticTemplatePtr> templates,
     if (stored->usable) usable.push_back(stored.get());
   }
   if (usable.empty()) return 0.0f;
+  if (usable.size() == 1) return elasticSingleThreshold(*usable.front(), scoring);
   // Leave one out: each template as a new performance, its distance to the nearest of the others.
   std::vector<float> nearest(usable.size(), kInfinity);
   for (std::size_t i = 0; i < usable.size(); ++i) {
@@ -167,7 +168,7 @@ float elasticThreshold(std::span<const ElasticTemplatePtr> templates,
   // A class of both kinds (a controller swapped for one without a gyroscope) takes the majority's.
   const float unit = unitOf(2 * turning > usable.size());
   const float typical = scoring.typicalSpread * unit;
-  const float spread = usable.size() < 2 ? typical : static_cast<float>(sum / usable.size());
+  const float spread = static_cast<float>(sum / usable.size());
   const float relative = std::clamp(spread / typical, 1.0f / kSpreadRange, kSpreadRange);
   return scoring.priorThreshold * unit * std::pow(relative, scoring.spreadExponent);
 }
